@@ -1,0 +1,28 @@
+// The generated equations of Tarvo_Unit.
+#ifndef TARVO_EQUATIONS_EQUATIONS_H
+#define TARVO_EQUATIONS_EQUATIONS_H
+
+#include "fmi/model_instance.h"
+
+namespace tarvo::equations {
+
+// Fills matrixViews from the section pointers and the matrix storage.
+void setupMatrixViews(ModelInstance& instance);
+
+// Once per initialisation: fixed quantities from the parameters, the
+// pattern chosen by P[21], R[1], and the initial values copied into the states.
+void evaluateInitialEquations(ModelInstance& instance);
+
+// At initialisation and after a parameter write: R[0], the row vectors and
+// the quantisation half-steps.
+void evaluateParameterEquations(ModelInstance& instance);
+
+// The derivative function: rates R[2..19] and most variables.
+void evaluateDynamicEquations(ModelInstance& instance);
+
+// Copies states and results into the 23 output variables.
+void evaluateOutputEquations(ModelInstance& instance);
+
+}  // namespace tarvo::equations
+
+#endif  // TARVO_EQUATIONS_EQUATIONS_H
