@@ -1,1 +1,45 @@
-// (being written)
+// Scalar helpers beside the matrix library.
+#include "matrix/scalar.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace tarvo::matrix {
+
+static_assert(sizeof(double) == sizeof(uint64_t), "a double is 64 bits");
+
+// a less the whole multiple q x b, q being a / b truncated through a 32-bit
+// integer: the result keeps the sign of a, and a zero divisor gives a back.
+double scalarRem(double a, double b) {
+    const double quotient = a / b;
+    const int32_t q = truncateToInt32(quotient);
+    const double multiple = static_cast<double>(q) * b;
+    return a - multiple;
+}
+
+double scalarSquare(double x) { return x * x; }
+
+double scalarPow(double a, double b) { return std::pow(a, b); }
+
+// The low-order 32 bits of the representation, taken as they are.
+int32_t scalarLowBits(double x) {
+    uint64_t representation = 0;
+    std::memcpy(&representation, &x, sizeof representation);
+    const uint32_t low = static_cast<uint32_t>(representation & 0xFFFFFFFFu);
+    int32_t bits = 0;
+    std::memcpy(&bits, &low, sizeof bits);
+    return bits;
+}
+
+// Only the low-order 32 bits are set; the high-order ones stay zero, so the
+// result is a subnormal (or +0.0).
+double scalarFromLowBits(int32_t v) {
+    uint32_t low = 0;
+    std::memcpy(&low, &v, sizeof low);
+    const uint64_t representation = low;
+    double x = 0.0;
+    std::memcpy(&x, &representation, sizeof x);
+    return x;
+}
+
+}  // namespace tarvo::matrix
