@@ -1,1 +1,149 @@
-// (being written)
+// Reading and writing model values by value reference. A value reference is
+// the index of a double in modelData, whatever the FMI type; the type only
+// decides the conversion on the way in or out.
+#include "fmi/fmi2_functions.h"
+#include "fmi/instance_state.h"
+#include "matrix/scalar.h"
+#include "runtime/model_data.h"
+
+namespace tarvo::fmi {
+
+namespace {
+
+// The whole call is checked before anything is read or written: a bad
+// reference or a missing array fails it as a whole.
+bool isValidAccess(const ModelInstance* instance, const fmi2ValueReference vr[], size_t nvr,
+                   const void* values) {
+    if (instance == nullptr) {
+        return false;
+    }
+    if (nvr == 0) {
+        return true;
+    }
+    if (vr == nullptr || values == nullptr) {
+        return false;
+    }
+    for (size_t i = 0; i < nvr; ++i) {
+        if (vr[i] >= runtime::kModelDataSize) {
+            return false;
+        }
+    }
+    return true;
+}
+
+double fromInteger(fmi2Integer value) {
+    return static_cast<double>(value);
+}
+
+double fromBoolean(fmi2Boolean value) {
+    return value != fmi2False ? 1.0 : 0.0;
+}
+
+double fromReal(fmi2Real value) {
+    return value;
+}
+
+fmi2Integer toInteger(double value) {
+    return matrix::truncateToInt32(value);
+}
+
+fmi2Boolean toBoolean(double value) {
+    return value == 1.0 ? fmi2True : fmi2False;
+}
+
+fmi2Real toReal(double value) {
+    return value;
+}
+
+template <typename Value, typename Convert>
+fmi2Status getValues(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, Value value[],
+                     Convert convert) {
+    const ModelInstance* const instance = toModelInstance(c);
+    if (!isValidAccess(instance, vr, nvr, value)) {
+        return fmi2Error;
+    }
+    for (size_t i = 0; i < nvr; ++i) {
+        value[i] = convert(instance->modelData[vr[i]]);
+    }
+    return fmi2OK;
+}
+
+// A written parameter marks the instance, so that the next step brings the
+// parameter-dependent quantities up to date first.
+template <typename Value, typename Convert>
+fmi2Status setValues(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+                     const Value value[], Convert convert) {
+    ModelInstance* const instance = toModelInstance(c);
+    if (!isValidAccess(instance, vr, nvr, value)) {
+        return fmi2Error;
+    }
+    for (size_t i = 0; i < nvr; ++i) {
+        instance->modelData[vr[i]] = convert(value[i]);
+        if (runtime::isParameterReference(vr[i])) {
+            instance->parametersChanged = 1;
+        }
+    }
+    return fmi2OK;
+}
+
+}  // namespace
+
+}  // namespace tarvo::fmi
+
+namespace fmi = tarvo::fmi;
+
+extern "C" {
+
+FMI2_Export fmi2Status fmi2GetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+                                   fmi2Real value[]) {
+    return fmi::getValues(c, vr, nvr, value, fmi::toReal);
+}
+
+FMI2_Export fmi2Status fmi2GetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+                                      fmi2Integer value[]) {
+    return fmi::getValues(c, vr, nvr, value, fmi::toInteger);
+}
+
+FMI2_Export fmi2Status fmi2GetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+                                      fmi2Boolean value[]) {
+    return fmi::getValues(c, vr, nvr, value, fmi::toBoolean);
+}
+
+FMI2_Export fmi2Status fmi2SetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+                                   const fmi2Real value[]) {
+    return fmi::setValues(c, vr, nvr, value, fmi::fromReal);
+}
+
+FMI2_Export fmi2Status fmi2SetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+                                      const fmi2Integer value[]) {
+    return fmi::setValues(c, vr, nvr, value, fmi::fromInteger);
+}
+
+FMI2_Export fmi2Status fmi2SetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+                                      const fmi2Boolean value[]) {
+    return fmi::setValues(c, vr, nvr, value, fmi::fromBoolean);
+}
+
+// The model has no string values.
+FMI2_Export fmi2Status fmi2GetString(fmi2Component /*c*/, const fmi2ValueReference /*vr*/[],
+                                     size_t /*nvr*/, fmi2String /*value*/[]) {
+    return fmi2Error;
+}
+
+FMI2_Export fmi2Status fmi2SetString(fmi2Component /*c*/, const fmi2ValueReference /*vr*/[],
+                                     size_t /*nvr*/, const fmi2String /*value*/[]) {
+    return fmi2Error;
+}
+
+FMI2_Export fmi2Status fmi2GetContinuousStates(fmi2Component c, fmi2Real x[], size_t nx) {
+    const tarvo::ModelInstance* const instance = fmi::toModelInstance(c);
+    if (instance == nullptr || nx != tarvo::runtime::kStateCount || x == nullptr) {
+        return fmi2Error;
+    }
+    for (size_t i = 0; i < nx; ++i) {
+        x[i] = instance->states[i];
+    }
+    return fmi2OK;
+}
+
+}  // extern "C"
