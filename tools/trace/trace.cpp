@@ -1,0 +1,540 @@
+// Trace tool: loads Tarvo_Unit.so with dlopen as any host does, runs one host
+// scenario (JSON) and writes every recorded status and value as hexadecimal
+// floats. With --compare it checks the result against an expected file and
+// names the first record and value reference that differ.
+//
+//   trace --library Tarvo_Unit.so SCENARIO.json [--output RESULT.json]
+//                                               [--compare EXPECTED.json]
+//
+// Exit status: 0 done (and equal), 1 results differ, 2 usage, input or
+// loading error.
+
+#include "fmi/fmi2_functions.h"
+#include "fmi/model_identity.h"
+#include "hex_float.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tarvo::trace {
+namespace {
+
+using nlohmann::json;
+
+constexpr fmi2ValueReference kValueCount = 247;
+
+// A fault in the input or in loading the unit; ends the run with status 2.
+struct TraceError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A malformed command line; answered with the usage text.
+struct UsageError : TraceError {
+    using TraceError::TraceError;
+};
+
+struct Options {
+    std::string libraryPath;
+    std::string scenarioPath;
+    std::string outputPath;    // empty: standard output
+    std::string expectedPath;  // empty: no comparison
+};
+
+struct SetCall {
+    fmi2ValueReference valueReference = 0;
+    double value = 0.0;
+};
+
+struct Step {
+    std::vector<SetCall> sets;
+    double communicationPoint = 0.0;
+    double stepSize = 0.0;
+};
+
+struct Scenario {
+    std::string name;
+    double startTime = 0.0;
+    bool stopTimeDefined = false;
+    double stopTime = 0.0;
+    std::vector<SetCall> initSets;
+    std::vector<Step> steps;
+};
+
+struct Record {
+    int status = 0;
+    std::vector<std::string> values;  // empty after fmi2Fatal: nothing may be called
+};
+
+struct TraceResult {
+    std::string name;
+    std::vector<Record> records;
+};
+
+// ---------------------------------------------------------------------------
+// Scenario input
+
+double readValue(const json& item, const std::string& where)
+{
+    if (item.is_number()) {
+        return item.get<double>();
+    }
+    double value = 0.0;
+    if (item.is_string() && parseHexFloat(item.get<std::string>(), value)) {
+        return value;
+    }
+    throw TraceError(where +
+                     ": expected a number, \"nan\", \"inf\", \"-inf\" or a hexadecimal float, got " +
+                     item.dump());
+}
+
+std::vector<SetCall> readSets(const json& list, const std::string& where)
+{
+    if (!list.is_array()) {
+        throw TraceError(where + ": expected a list of [value reference, value] pairs");
+    }
+    std::vector<SetCall> sets;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const json& pair = list[i];
+        const std::string at = where + "[" + std::to_string(i) + "]";
+        if (!pair.is_array() || pair.size() != 2 || !pair[0].is_number_unsigned() ||
+            pair[0].get<std::uint64_t>() > std::numeric_limits<fmi2ValueReference>::max()) {
+            throw TraceError(at + ": expected [value reference, value], got " + pair.dump());
+        }
+        sets.push_back({pair[0].get<fmi2ValueReference>(), readValue(pair[1], at)});
+    }
+    return sets;
+}
+
+const json& member(const json& object, const char* key, const std::string& where)
+{
+    if (!object.is_object() || !object.contains(key)) {
+        throw TraceError(where + ": missing \"" + key + "\"");
+    }
+    return object.at(key);
+}
+
+json readJsonFile(const std::string& path)
+{
+    std::ifstream file(path);
+    if (!file) {
+        throw TraceError("cannot open " + path);
+    }
+    try {
+        return json::parse(file);
+    } catch (const json::exception& error) {
+        throw TraceError(path + ": " + error.what());
+    }
+}
+
+Scenario readScenario(const std::string& path)
+{
+    const json document = readJsonFile(path);
+    Scenario scenario;
+    const json& name = member(document, "name", path);
+    if (!name.is_string()) {
+        throw TraceError(path + ": \"name\" must be a string");
+    }
+    scenario.name = name.get<std::string>();
+
+    const json& setup = member(document, "setup", path);
+    scenario.startTime = readValue(member(setup, "startTime", "setup"), "setup.startTime");
+    const json& stopTimeDefined = member(setup, "stopTimeDefined", "setup");
+    if (stopTimeDefined.is_boolean()) {
+        scenario.stopTimeDefined = stopTimeDefined.get<bool>();
+    } else if (stopTimeDefined.is_number_integer()) {
+        scenario.stopTimeDefined = stopTimeDefined.get<long long>() != 0;
+    } else {
+        throw TraceError("setup.stopTimeDefined: expected 0, 1 or a boolean");
+    }
+    scenario.stopTime = readValue(member(setup, "stopTime", "setup"), "setup.stopTime");
+
+    scenario.initSets = readSets(member(document, "init_sets", path), "init_sets");
+    const json& steps = member(document, "steps", path);
+    if (!steps.is_array()) {
+        throw TraceError(path + ": \"steps\" must be a list");
+    }
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const std::string at = "steps[" + std::to_string(i) + "]";
+        Step step;
+        step.sets = readSets(member(steps[i], "sets", at), at + ".sets");
+        step.communicationPoint = readValue(member(steps[i], "t", at), at + ".t");
+        step.stepSize = readValue(member(steps[i], "h", at), at + ".h");
+        scenario.steps.push_back(std::move(step));
+    }
+    return scenario;
+}
+
+// ---------------------------------------------------------------------------
+// The unit, loaded like any host loads it
+
+struct Unit {
+    void* handle = nullptr;
+    fmi2InstantiateTYPE* instantiate = nullptr;
+    fmi2SetupExperimentTYPE* setupExperiment = nullptr;
+    fmi2EnterInitializationModeTYPE* enterInitializationMode = nullptr;
+    fmi2ExitInitializationModeTYPE* exitInitializationMode = nullptr;
+    fmi2SetRealTYPE* setReal = nullptr;
+    fmi2GetRealTYPE* getReal = nullptr;
+    fmi2DoStepTYPE* doStep = nullptr;
+    fmi2TerminateTYPE* terminate = nullptr;
+    fmi2FreeInstanceTYPE* freeInstance = nullptr;
+};
+
+template <typename Function>
+Function* resolve(void* handle, const char* name)
+{
+    void* symbol = dlsym(handle, name);
+    if (symbol == nullptr) {
+        throw TraceError(std::string("the unit does not export ") + name);
+    }
+    return reinterpret_cast<Function*>(symbol);
+}
+
+Unit loadUnit(const std::string& path)
+{
+    Unit unit;
+    unit.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (unit.handle == nullptr) {
+        const char* reason = dlerror();
+        throw TraceError("cannot load " + path + ": " + (reason ? reason : "unknown reason"));
+    }
+    unit.instantiate = resolve<fmi2InstantiateTYPE>(unit.handle, "fmi2Instantiate");
+    unit.setupExperiment = resolve<fmi2SetupExperimentTYPE>(unit.handle, "fmi2SetupExperiment");
+    unit.enterInitializationMode =
+        resolve<fmi2EnterInitializationModeTYPE>(unit.handle, "fmi2EnterInitializationMode");
+    unit.exitInitializationMode =
+        resolve<fmi2ExitInitializationModeTYPE>(unit.handle, "fmi2ExitInitializationMode");
+    unit.setReal = resolve<fmi2SetRealTYPE>(unit.handle, "fmi2SetReal");
+    unit.getReal = resolve<fmi2GetRealTYPE>(unit.handle, "fmi2GetReal");
+    unit.doStep = resolve<fmi2DoStepTYPE>(unit.handle, "fmi2DoStep");
+    unit.terminate = resolve<fmi2TerminateTYPE>(unit.handle, "fmi2Terminate");
+    unit.freeInstance = resolve<fmi2FreeInstanceTYPE>(unit.handle, "fmi2FreeInstance");
+    return unit;
+}
+
+}  // namespace
+}  // namespace tarvo::trace
+
+// Host callbacks. The environment is the scenario name, so every message says
+// which run it belongs to.
+extern "C" {
+
+static void logToStderr(fmi2ComponentEnvironment environment, fmi2String instanceName,
+                        fmi2Status status, fmi2String category, fmi2String message, ...)
+{
+    std::fprintf(stderr, "[%s] %s (status %d, %s): ",
+                 environment ? static_cast<const char*>(environment) : "?",
+                 instanceName ? instanceName : "(null)", static_cast<int>(status),
+                 category ? category : "(null)");
+    if (message != nullptr) {
+        va_list arguments;
+        va_start(arguments, message);
+        std::vfprintf(stderr, message, arguments);
+        va_end(arguments);
+    }
+    std::fputc('\n', stderr);
+}
+
+static void* allocateZeroed(size_t count, size_t size)
+{
+    return std::calloc(count, size);
+}
+
+static void freeAllocated(void* block)
+{
+    std::free(block);
+}
+
+}  // extern "C"
+
+namespace tarvo::trace {
+namespace {
+
+void warnIfFailed(fmi2Status status, const std::string& call)
+{
+    if (status != fmi2OK) {
+        std::fprintf(stderr, "trace: %s returned status %d\n", call.c_str(),
+                     static_cast<int>(status));
+    }
+}
+
+void applySets(const Unit& unit, fmi2Component instance, const std::vector<SetCall>& sets)
+{
+    for (const SetCall& set : sets) {
+        warnIfFailed(unit.setReal(instance, &set.valueReference, 1, &set.value),
+                     "fmi2SetReal(" + std::to_string(set.valueReference) + ")");
+    }
+}
+
+Record takeRecord(const Unit& unit, fmi2Component instance, fmi2Status status)
+{
+    Record record;
+    record.status = static_cast<int>(status);
+    if (status == fmi2Fatal) {
+        return record;
+    }
+    fmi2ValueReference references[kValueCount];
+    double values[kValueCount];
+    for (fmi2ValueReference vr = 0; vr < kValueCount; ++vr) {
+        references[vr] = vr;
+        values[vr] = std::numeric_limits<double>::quiet_NaN();
+    }
+    const fmi2Status readStatus = unit.getReal(instance, references, kValueCount, values);
+    if (readStatus != fmi2OK) {
+        throw TraceError("fmi2GetReal returned status " +
+                         std::to_string(static_cast<int>(readStatus)));
+    }
+    for (double value : values) {
+        record.values.push_back(formatHexFloat(value));
+    }
+    return record;
+}
+
+// The host sequence: instantiate, set up, initialise with the initial
+// writes, then per step its writes and one fmi2DoStep, a record after
+// initialisation and after every step. A failing step is recorded and the
+// run goes on; after fmi2Fatal nothing more is called.
+TraceResult runScenario(const Unit& unit, const Scenario& scenario)
+{
+    const fmi2CallbackFunctions callbacks = {logToStderr, allocateZeroed, freeAllocated, nullptr,
+                                             const_cast<char*>(scenario.name.c_str())};
+    fmi2Component instance =
+        unit.instantiate(scenario.name.c_str(), fmi2CoSimulation, tarvo::fmi::kModelGuid,
+                         "file:///tmp/res", &callbacks, fmi2False, fmi2False);
+    if (instance == nullptr) {
+        throw TraceError("fmi2Instantiate returned no instance");
+    }
+
+    TraceResult result;
+    result.name = scenario.name;
+    warnIfFailed(unit.setupExperiment(instance, fmi2False, 0.0, scenario.startTime,
+                                      scenario.stopTimeDefined ? fmi2True : fmi2False,
+                                      scenario.stopTime),
+                 "fmi2SetupExperiment");
+    warnIfFailed(unit.enterInitializationMode(instance), "fmi2EnterInitializationMode");
+    applySets(unit, instance, scenario.initSets);
+    fmi2Status status = unit.exitInitializationMode(instance);
+    result.records.push_back(takeRecord(unit, instance, status));
+
+    for (const Step& step : scenario.steps) {
+        if (status == fmi2Fatal) {
+            break;
+        }
+        applySets(unit, instance, step.sets);
+        status = unit.doStep(instance, step.communicationPoint, step.stepSize, fmi2True);
+        result.records.push_back(takeRecord(unit, instance, status));
+    }
+    if (status == fmi2Fatal) {
+        return result;
+    }
+    warnIfFailed(unit.terminate(instance), "fmi2Terminate");
+    unit.freeInstance(instance);
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Result output and comparison
+
+void writeResult(std::ostream& out, const TraceResult& result)
+{
+    out << "{\"name\": " << json(result.name).dump() << ",\n \"records\": [";
+    for (std::size_t k = 0; k < result.records.size(); ++k) {
+        const Record& record = result.records[k];
+        out << (k == 0 ? "\n" : ",\n") << "   {\"status\": " << record.status << ", \"values\": [";
+        for (std::size_t i = 0; i < record.values.size(); ++i) {
+            out << (i == 0 ? "\"" : ", \"") << record.values[i] << '"';
+        }
+        out << "]}";
+    }
+    out << "\n ]}\n";
+}
+
+TraceResult readResult(const std::string& path)
+{
+    const json document = readJsonFile(path);
+    TraceResult result;
+    try {
+        result.name = document.at("name").get<std::string>();
+        for (const json& item : document.at("records")) {
+            Record record;
+            record.status = item.at("status").get<int>();
+            record.values = item.at("values").get<std::vector<std::string>>();
+            result.records.push_back(std::move(record));
+        }
+    } catch (const json::exception& error) {
+        throw TraceError(path + ": not a result file: " + error.what());
+    }
+    return result;
+}
+
+// "V[52]" for value reference 120: where the value lives in the model data.
+std::string describeValueReference(std::size_t vr)
+{
+    struct Section {
+        const char* prefix;
+        std::size_t first;
+        std::size_t count;
+    };
+    static constexpr Section sections[] = {{"C", 0, 1},    {"P", 1, 47},   {"IV", 48, 20},
+                                           {"V", 68, 138}, {"S", 206, 20}, {"R", 226, 20}};
+    for (const Section& section : sections) {
+        if (vr >= section.first && vr < section.first + section.count) {
+            return std::string(section.prefix) + "[" + std::to_string(vr - section.first) + "]";
+        }
+    }
+    return "spare";
+}
+
+std::string describeRecord(std::size_t k)
+{
+    return k == 0 ? "record 0 (after initialisation)"
+                  : "record " + std::to_string(k) + " (after step " + std::to_string(k) + ")";
+}
+
+// Prints the first difference and a count of the rest; true when equal.
+bool compareResults(const TraceResult& actual, const TraceResult& expected, std::ostream& out)
+{
+    if (actual.name != expected.name) {
+        out << "name differs: got " << json(actual.name).dump() << ", expected "
+            << json(expected.name).dump() << '\n';
+        return false;
+    }
+    bool reported = false;
+    std::size_t differingRecords = 0;
+    const std::size_t common = std::min(actual.records.size(), expected.records.size());
+    for (std::size_t k = 0; k < common; ++k) {
+        const Record& got = actual.records[k];
+        const Record& want = expected.records[k];
+        std::size_t differingValues = 0;
+        std::string first;
+        if (got.status != want.status) {
+            first = "status " + std::to_string(got.status) + ", expected " +
+                    std::to_string(want.status);
+        }
+        const std::size_t valueCount = std::max(got.values.size(), want.values.size());
+        for (std::size_t vr = 0; vr < valueCount; ++vr) {
+            const std::string gotValue = vr < got.values.size() ? got.values[vr] : "(missing)";
+            const std::string wantValue = vr < want.values.size() ? want.values[vr] : "(missing)";
+            if (gotValue == wantValue) {
+                continue;
+            }
+            ++differingValues;
+            if (first.empty()) {
+                first = "value reference " + std::to_string(vr) + " (" +
+                        describeValueReference(vr) + "): got " + gotValue + ", expected " +
+                        wantValue;
+            }
+        }
+        if (first.empty()) {
+            continue;
+        }
+        ++differingRecords;
+        if (!reported) {
+            out << "first difference in " << describeRecord(k) << ": " << first << "; "
+                << differingValues << " of " << valueCount << " values differ in this record\n";
+            reported = true;
+        }
+    }
+    if (actual.records.size() != expected.records.size()) {
+        out << actual.records.size() << " records, expected " << expected.records.size() << '\n';
+        return false;
+    }
+    if (reported) {
+        out << differingRecords << " of " << expected.records.size() << " records differ\n";
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+const char kUsage[] =
+    "usage: trace --library Tarvo_Unit.so SCENARIO.json [--output RESULT.json]\n"
+    "                                                   [--compare EXPECTED.json]\n";
+
+Options parseOptions(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const bool takesValue =
+            argument == "--library" || argument == "--output" || argument == "--compare";
+        if (takesValue && i + 1 >= argc) {
+            throw UsageError(argument + " needs a path");
+        }
+        if (argument == "--library") {
+            options.libraryPath = argv[++i];
+        } else if (argument == "--output") {
+            options.outputPath = argv[++i];
+        } else if (argument == "--compare") {
+            options.expectedPath = argv[++i];
+        } else if (argument.rfind("--", 0) == 0 || !options.scenarioPath.empty()) {
+            throw UsageError("unexpected argument " + argument);
+        } else {
+            options.scenarioPath = argument;
+        }
+    }
+    if (options.libraryPath.empty() || options.scenarioPath.empty()) {
+        throw UsageError("a library and a scenario are required");
+    }
+    return options;
+}
+
+int run(int argc, char** argv)
+{
+    const Options options = parseOptions(argc, argv);
+    const Scenario scenario = readScenario(options.scenarioPath);
+    const Unit unit = loadUnit(options.libraryPath);
+    const TraceResult result = runScenario(unit, scenario);
+
+    if (!options.outputPath.empty()) {
+        std::ofstream file(options.outputPath);
+        writeResult(file, result);
+        if (!file.flush()) {
+            throw TraceError("cannot write " + options.outputPath);
+        }
+    } else if (options.expectedPath.empty()) {
+        writeResult(std::cout, result);
+    }
+    if (options.expectedPath.empty()) {
+        return 0;
+    }
+    const TraceResult expected = readResult(options.expectedPath);
+    std::ostringstream report;
+    if (!compareResults(result, expected, report)) {
+        std::cerr << scenario.name << ": " << report.str();
+        return 1;
+    }
+    std::cout << scenario.name << ": " << result.records.size() << " records equal "
+              << options.expectedPath << '\n';
+    return 0;
+}
+
+}  // namespace
+}  // namespace tarvo::trace
+
+int main(int argc, char** argv)
+{
+    try {
+        return tarvo::trace::run(argc, argv);
+    } catch (const tarvo::trace::UsageError& error) {
+        std::cerr << "trace: " << error.what() << '\n' << tarvo::trace::kUsage;
+    } catch (const std::exception& error) {
+        std::cerr << "trace: " << error.what() << '\n';
+    }
+    return 2;
+}
