@@ -1,0 +1,190 @@
+// Experiment set-up, initialisation, termination, reset and the two
+// information strings.
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "fmi_fixture.h"
+
+namespace tarvo::testing {
+namespace {
+
+constexpr fmi2ValueReference kCapacity = 1;        // P[0], default 2500
+constexpr fmi2ValueReference kFirstStart = 48;     // IV[0]
+constexpr fmi2ValueReference kFirstState = 206;    // S[0]
+constexpr fmi2ValueReference kInputA = 203;        // V[135]
+
+class Lifecycle : public FmiTest {};
+
+TEST_F(Lifecycle, SetupRecordsTimesAndLoadsDefaultsOverHostValues) {
+    InstanceHandle instance = host.instantiate();
+    ASSERT_EQ(host.setReal(instance.get(), kCapacity, 10.0), fmi2OK);
+    ASSERT_EQ(host.setReal(instance.get(), kFirstStart, 3.0), fmi2OK);
+    ASSERT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2True, 1e-3, 5.0, fmi2True, 10.0),
+              fmi2OK);
+    const ModelInstance& r = record(instance);
+    EXPECT_EQ(r.startTime, 5.0);
+    EXPECT_EQ(r.stopTimeDefined, 1);
+    EXPECT_EQ(r.stopTime, 10.0);
+    EXPECT_EQ(r.currentTime, 0.0);  // the model's clock is its own
+    EXPECT_EQ(host.getReal(instance.get(), 0), 3.141592653589793);
+    EXPECT_EQ(host.getReal(instance.get(), kCapacity), 2500.0);
+    EXPECT_EQ(host.getReal(instance.get(), kFirstStart), 0.0);
+    EXPECT_EQ(host.getReal(instance.get(), kFirstState), 0.0);
+}
+
+TEST_F(Lifecycle, OnlyStopTimeDefinedOneDefinesAndNothingWithdrawsIt) {
+    InstanceHandle instance = host.instantiate();
+    const ModelInstance& r = record(instance);
+    ASSERT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 0.0, 2, 4.0), fmi2OK);
+    EXPECT_EQ(r.stopTimeDefined, 0);
+    EXPECT_EQ(r.stopTime, 0.0);
+    ASSERT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 0.0, fmi2True, 10.0),
+              fmi2OK);
+    ASSERT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 1.0, fmi2False, 3.0),
+              fmi2OK);
+    EXPECT_EQ(r.stopTimeDefined, 1);
+    EXPECT_EQ(r.stopTime, 10.0);
+    EXPECT_EQ(r.startTime, 1.0);
+    // A second definition replaces the first.
+    ASSERT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 0.0, fmi2True, 7.0),
+              fmi2OK);
+    EXPECT_EQ(r.stopTime, 7.0);
+}
+
+TEST_F(Lifecycle, ExitInitializationStartsFromTheValuesSetSinceSetup) {
+    InstanceHandle instance = host.instantiate();
+    ASSERT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 0.0, fmi2False, 0.0),
+              fmi2OK);
+    ASSERT_EQ(api.fmi2EnterInitializationMode(instance.get()), fmi2OK);
+    ASSERT_EQ(host.setReal(instance.get(), kFirstStart, 1.5), fmi2OK);
+    ASSERT_EQ(api.fmi2ExitInitializationMode(instance.get()), fmi2OK);
+    const ModelInstance& r = record(instance);
+    EXPECT_EQ(host.getReal(instance.get(), kFirstState), 1.5);
+    EXPECT_EQ(r.evaluationCount, 1);
+    EXPECT_EQ(r.initialPhase, 0);
+    EXPECT_EQ(r.initializationRunning, 0);
+    EXPECT_EQ(r.parametersChanged, 0);
+}
+
+TEST_F(Lifecycle, TerminateChangesNoValueAndLeavesTheInstanceUsable) {
+    InstanceHandle instance = host.initialised();
+    ASSERT_EQ(api.fmi2DoStep(instance.get(), 0.0, 1e-5, fmi2True), fmi2OK);
+    const RecordBytes before(record(instance));
+    EXPECT_EQ(api.fmi2Terminate(instance.get()), fmi2OK);
+    EXPECT_TRUE(before.matches(record(instance)));
+    EXPECT_EQ(api.fmi2DoStep(instance.get(), 1e-5, 1e-5, fmi2True), fmi2OK);
+    EXPECT_EQ(record(instance).currentTime, 1e-5 + 1e-5);
+}
+
+TEST_F(Lifecycle, ModelRunsBeforeSetupOnZeroDataWithoutFault) {
+    // The views exist from instantiation on, so an out-of-order host gets
+    // an evaluation of the zero data rather than a crash.
+    InstanceHandle instance = host.instantiate();
+    EXPECT_EQ(api.fmi2ExitInitializationMode(instance.get()), fmi2OK);
+    EXPECT_EQ(api.fmi2DoStep(instance.get(), 0.0, 3e-6, fmi2True), fmi2OK);
+    InstanceHandle other = host.instantiate("other");
+    EXPECT_EQ(api.fmi2DoStep(other.get(), 0.0, 3e-6, fmi2True), fmi2OK);
+    EXPECT_EQ(api.fmi2Reset(other.get()), fmi2OK);
+    EXPECT_EQ(api.fmi2ExitInitializationMode(other.get()), fmi2OK);
+}
+
+// Everything the host can observe of a record, with its own pointers
+// taken relative to the record.
+struct Observable {
+    explicit Observable(const ModelInstance& r) : record(r) {
+        const auto* base = reinterpret_cast<const unsigned char*>(&r);
+        const auto* views = reinterpret_cast<const matrix::MatrixView*>(&r.matrixViews);
+        for (size_t i = 0; i < sizeof r.matrixViews / sizeof(matrix::MatrixView); ++i) {
+            viewOffsets.push_back(reinterpret_cast<const unsigned char*>(views[i].data) - base);
+            viewShapes.push_back(views[i].rows * 1000 + views[i].columns);
+        }
+        sectionOffsets = {reinterpret_cast<const unsigned char*>(r.constants) - base,
+                          reinterpret_cast<const unsigned char*>(r.parameters) - base,
+                          reinterpret_cast<const unsigned char*>(r.initialValues) - base,
+                          reinterpret_cast<const unsigned char*>(r.variables) - base,
+                          reinterpret_cast<const unsigned char*>(r.states) - base,
+                          reinterpret_cast<const unsigned char*>(r.rates) - base};
+    }
+
+    // Bytes from startTime up to the views: times, flags, model data.
+    bool sameFieldsAs(const Observable& other) const {
+        const size_t begin = offsetof(ModelInstance, startTime);
+        const size_t end = offsetof(ModelInstance, matrixViews);
+        const size_t rest = offsetof(ModelInstance, matrixStorage);
+        const size_t restEnd = offsetof(ModelInstance, constants);
+        const auto* a = reinterpret_cast<const unsigned char*>(&record);
+        const auto* b = reinterpret_cast<const unsigned char*>(&other.record);
+        return std::memcmp(a + begin, b + begin, end - begin) == 0 &&
+               std::memcmp(a + rest, b + rest, restEnd - rest) == 0 &&
+               viewOffsets == other.viewOffsets && viewShapes == other.viewShapes &&
+               sectionOffsets == other.sectionOffsets;
+    }
+
+    const ModelInstance& record;
+    std::vector<ptrdiff_t> viewOffsets;
+    std::vector<int> viewShapes;
+    std::vector<ptrdiff_t> sectionOffsets;
+};
+
+TEST_F(Lifecycle, ResetReturnsToTheInstantiationStateKeepingWhatTheInstanceOwns) {
+    InstanceHandle fresh = host.instantiate();
+    InstanceHandle used = host.initialised(kTestInstanceName, true, 1.0);
+    ModelInstance& r = record(used);
+    ASSERT_EQ(host.setReal(used.get(), kCapacity, 100.0), fmi2OK);
+    ASSERT_EQ(host.setReal(used.get(), 246, 4.0), fmi2OK);
+    ASSERT_EQ(api.fmi2DoStep(used.get(), 0.0, 2e-5, fmi2True), fmi2OK);
+    r.stopRequested = 1;
+    const fmi2CallbackFunctions* functions = r.functions;
+    const char* name = r.instanceName;
+    const char* path = r.resourcePath;
+    const int allocations = allocationLedger().allocationCount();
+
+    ASSERT_EQ(api.fmi2Reset(used.get()), fmi2OK);
+    EXPECT_TRUE(Observable(r).sameFieldsAs(Observable(record(fresh))));
+    EXPECT_EQ(r.functions, functions);
+    EXPECT_EQ(r.instanceName, name);
+    EXPECT_EQ(r.resourcePath, path);
+    EXPECT_STREQ(r.resourcePath, "\\tmp\\tarvo\\resources\\");
+    EXPECT_EQ(allocationLedger().allocationCount(), allocations);
+    EXPECT_TRUE(host.log.empty());
+}
+
+TEST_F(Lifecycle, ARunAfterResetRepeatsTheFirstRun) {
+    auto run = [&](fmi2Component c) {
+        EXPECT_EQ(api.fmi2SetupExperiment(c, fmi2False, 0.0, 0.0, fmi2True, 5e-5), fmi2OK);
+        EXPECT_EQ(api.fmi2EnterInitializationMode(c), fmi2OK);
+        EXPECT_EQ(host.setReal(c, kInputA, 2.0), fmi2OK);
+        EXPECT_EQ(api.fmi2ExitInitializationMode(c), fmi2OK);
+        for (int n = 0; n < 5; ++n) {
+            EXPECT_EQ(api.fmi2DoStep(c, n * 1e-5, 1e-5, fmi2True), fmi2OK) << n;
+        }
+        return host.allValues(c);
+    };
+    InstanceHandle instance = host.instantiate();
+    const std::vector<double> first = run(instance.get());
+    const double firstClock = record(instance).currentTime;
+    ASSERT_EQ(api.fmi2Reset(instance.get()), fmi2OK);
+    EXPECT_EQ(record(instance).currentTime, 0.0);
+    EXPECT_TRUE(sameBits(run(instance.get()), first));
+    EXPECT_EQ(record(instance).currentTime, firstClock);
+    EXPECT_TRUE(host.log.empty());
+}
+
+TEST_F(Lifecycle, InformationStringsNeedNoInstance) {
+    EXPECT_STREQ(api.fmi2GetVersion(), "2.0");
+    EXPECT_STREQ(api.fmi2GetTypesPlatform(), "default");
+    EXPECT_EQ(api.fmi2GetVersion(), api.fmi2GetVersion());
+}
+
+TEST_F(Lifecycle, EveryCallRefusesANullInstance) {
+    EXPECT_EQ(api.fmi2SetupExperiment(nullptr, fmi2False, 0.0, 0.0, fmi2False, 0.0), fmi2Error);
+    EXPECT_EQ(api.fmi2EnterInitializationMode(nullptr), fmi2Error);
+    EXPECT_EQ(api.fmi2ExitInitializationMode(nullptr), fmi2Error);
+    EXPECT_EQ(api.fmi2Terminate(nullptr), fmi2Error);
+    EXPECT_EQ(api.fmi2Reset(nullptr), fmi2Error);
+    EXPECT_TRUE(host.log.empty());
+}
+
+}  // namespace
+}  // namespace tarvo::testing
