@@ -1,0 +1,309 @@
+// Writes the unit's modelDescription.xml and its documentation page from the
+// variable table, the defaults and the model identity, so that what a host
+// reads can never drift from what the library does.
+//
+//   generate_model_description --xml modelDescription.xml --html index.html
+//       --date 2026-01-01T00:00:00Z [--source FILE ...]
+//
+// --source names a source file relative to the archive's sources/ folder;
+// each one is listed for hosts that compile the unit themselves.
+
+#include "fmi/model_identity.h"
+#include "runtime/model_variables.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace tarvo::model_description {
+namespace {
+
+using runtime::Causality;
+using runtime::Initial;
+using runtime::kModelVariables;
+using runtime::ModelVariable;
+using runtime::Variability;
+
+// A run that finishes in a few seconds (a million internal steps per unit of
+// model time) and still shows the drive values settling, the limits and the
+// level draining: 1000 communication steps.
+constexpr double kDefaultStartTime = 0.0;
+constexpr double kDefaultStopTime = 1.0;
+constexpr double kDefaultStepSize = 0.001;
+
+constexpr const char kModelSummary[] =
+    "Two mirrored drive channels with limited drive values, a level that the channels and two "
+    "constant rates draw down and that switches the drive factor when it reaches 0, and an angle "
+    "whose rotation matrix turns a 2-vector state between two planar frames; integrated by a "
+    "fixed-step Runge-Kutta 4 method with an internal step of 1e-6.";
+
+struct Options {
+    std::string xmlPath;
+    std::string htmlPath;
+    std::string date;
+    std::vector<std::string> sources;
+};
+
+const char* causalityName(Causality causality) {
+    switch (causality) {
+        case Causality::parameter: return "parameter";
+        case Causality::input: return "input";
+        case Causality::output: return "output";
+        case Causality::local: return "local";
+    }
+    return "";
+}
+
+const char* variabilityName(Variability variability) {
+    switch (variability) {
+        case Variability::constant: return "constant";
+        case Variability::fixed: return "fixed";
+        case Variability::tunable: return "tunable";
+        case Variability::continuous: return "continuous";
+    }
+    return "";
+}
+
+// Markup escaping for attribute values and text; the table holds plain ASCII.
+std::string escape(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+            case '&': escaped += "&amp;"; break;
+            case '<': escaped += "&lt;"; break;
+            case '>': escaped += "&gt;"; break;
+            case '"': escaped += "&quot;"; break;
+            case '\'': escaped += "&apos;"; break;
+            default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// The shortest decimal that reads back as the identical double.
+std::string formatDouble(double value) {
+    char text[32];
+    const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
+    std::string formatted(text, result.ptr);
+    if (result.ec != std::errc() || std::strtod(formatted.c_str(), nullptr) != value) {
+        std::cerr << "generate_model_description: cannot print " << formatted << " exactly\n";
+        std::exit(1);
+    }
+    return formatted;
+}
+
+// ModelVariables lists the rows in value-reference order, so the 1-based
+// index that ModelStructure uses is the value reference plus one.
+uint32_t structureIndex(const ModelVariable& variable) { return variable.valueReference + 1; }
+
+std::string modelDescriptionXml(const Options& options) {
+    std::ostringstream xml;
+    xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<fmiModelDescription\n"
+        << "  fmiVersion=\"2.0\"\n"
+        << "  modelName=\"" << fmi::kModelName << "\"\n"
+        << "  guid=\"" << fmi::kModelGuid << "\"\n"
+        << "  description=\"" << escape(kModelSummary) << "\"\n"
+        << "  version=\"" << TARVO_VERSION << "\"\n"
+        << "  generationTool=\"" << fmi::kModelName << " model description generator " << TARVO_VERSION
+        << "\"\n"
+        << "  generationDateAndTime=\"" << escape(options.date) << "\"\n"
+        << "  variableNamingConvention=\"structured\"\n"
+        << "  numberOfEventIndicators=\"0\">\n";
+
+    xml << "  <CoSimulation\n"
+        << "    modelIdentifier=\"" << fmi::kModelName << "\"\n"
+        << "    canHandleVariableCommunicationStepSize=\"true\"\n"
+        << "    canGetAndSetFMUstate=\"true\"\n"
+        << "    canSerializeFMUstate=\"false\"\n"
+        << "    providesDirectionalDerivative=\"false\"\n"
+        << "    canInterpolateInputs=\"false\"\n"
+        << "    maxOutputDerivativeOrder=\"0\">\n";
+    if (!options.sources.empty()) {
+        xml << "    <SourceFiles>\n";
+        for (const std::string& source : options.sources) {
+            xml << "      <File name=\"" << escape(source) << "\"/>\n";
+        }
+        xml << "    </SourceFiles>\n";
+    }
+    xml << "  </CoSimulation>\n";
+
+    xml << "  <LogCategories>\n"
+        << "    <Category name=\"error\" description=\"Every message of the unit: failed "
+           "instantiation, exceeded stop time, failed snapshot calls\"/>\n"
+        << "  </LogCategories>\n";
+
+    xml << "  <DefaultExperiment startTime=\"" << formatDouble(kDefaultStartTime) << "\" stopTime=\""
+        << formatDouble(kDefaultStopTime) << "\" stepSize=\"" << formatDouble(kDefaultStepSize)
+        << "\"/>\n";
+
+    xml << "  <ModelVariables>\n";
+    for (const ModelVariable& variable : kModelVariables) {
+        xml << "    <!-- " << structureIndex(variable) << " -->\n"
+            << "    <ScalarVariable name=\"" << escape(variable.name) << "\" valueReference=\""
+            << variable.valueReference << "\" description=\"" << escape(variable.description)
+            << "\" causality=\"" << causalityName(variable.causality) << "\" variability=\""
+            << variabilityName(variable.variability) << "\"";
+        // exact is the default of constants and parameters; calculated is
+        // written out where it is the only choice, on locals and outputs.
+        if (variable.initial == Initial::calculated) {
+            xml << " initial=\"calculated\"";
+        }
+        xml << ">\n";
+        if (runtime::hasStartValue(variable)) {
+            xml << "      <Real start=\"" << formatDouble(runtime::startValue(variable.valueReference))
+                << "\"/>\n";
+        } else {
+            xml << "      <Real/>\n";
+        }
+        xml << "    </ScalarVariable>\n";
+    }
+    xml << "  </ModelVariables>\n";
+
+    // Every output is calculated during initialisation, so Outputs and
+    // InitialUnknowns list the same variables; no dependencies are declared
+    // (each output may depend on every known).
+    std::ostringstream outputs;
+    for (const ModelVariable& variable : kModelVariables) {
+        if (variable.causality == Causality::output) {
+            outputs << "      <Unknown index=\"" << structureIndex(variable) << "\"/>\n";
+        }
+    }
+    xml << "  <ModelStructure>\n"
+        << "    <Outputs>\n" << outputs.str() << "    </Outputs>\n"
+        << "    <InitialUnknowns>\n" << outputs.str() << "    </InitialUnknowns>\n"
+        << "  </ModelStructure>\n"
+        << "</fmiModelDescription>\n";
+    return xml.str();
+}
+
+void htmlTable(std::ostringstream& html, Causality causality, bool withStart) {
+    html << "<table>\n<tr><th>Name</th><th>Value reference</th><th>Variability</th>"
+         << (withStart ? "<th>Start</th>" : "") << "<th>Description</th></tr>\n";
+    for (const ModelVariable& variable : kModelVariables) {
+        if (variable.causality != causality) {
+            continue;
+        }
+        html << "<tr><td><code>" << escape(variable.name) << "</code></td><td>"
+             << variable.valueReference << "</td><td>" << variabilityName(variable.variability)
+             << "</td>";
+        if (withStart) {
+            html << "<td>" << formatDouble(runtime::startValue(variable.valueReference)) << "</td>";
+        }
+        html << "<td>" << escape(variable.description) << "</td></tr>\n";
+    }
+    html << "</table>\n";
+}
+
+std::string documentationHtml(const Options& options) {
+    std::ostringstream html;
+    html << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+         << "<title>" << fmi::kModelName << "</title>\n"
+         << "<style>body{font-family:sans-serif;max-width:70em;margin:2em auto;line-height:1.4}"
+            "table{border-collapse:collapse;margin-bottom:1.5em}"
+            "td,th{border:1px solid #bbb;padding:0.2em 0.5em;text-align:left;vertical-align:top}"
+            "th{background:#eee}img{max-width:100%}</style>\n"
+         << "</head>\n<body>\n"
+         << "<h1>" << fmi::kModelName << "</h1>\n"
+         << "<p>An FMI 2.0 Co-Simulation unit, version " << TARVO_VERSION << ", generated "
+         << escape(options.date) << ".</p>\n"
+         << "<h2>What it does</h2>\n<p>" << escape(kModelSummary) << "</p>\n"
+         << "<p>The level <code>level.value</code> is the capacity <code>level.capacity</code> "
+            "less the two channel integrals and two integrals of constant rates. While it is above "
+            "0 both drive values are multiplied by <code>level.driveFactorAboveZero</code>, once it "
+            "reaches 0 by <code>level.driveFactorAtZero</code> (1 and 0 by default). The fraction "
+            "of the capacity left selects one of three fixed triples <code>level.triple</code> "
+            "(above 0.5, between 0.2 and 0.5, below 0.2). Each channel limits its drive value to "
+            "its lower and upper limit, and each yields a value quantised to whole multiples of "
+            "its quantisation step.</p>\n"
+         << "<p>The unit keeps its own clock and integrates every communication step with "
+            "internal steps of 1e-6 model time units, four evaluations of the model each. Every "
+            "one of the 247 values can be read by value reference; names follow the model's own "
+            "numbering (<code>parameters[5]</code> is P[5], <code>variables[42]</code> is V[42], "
+            "counted from 0).</p>\n";
+
+    html << "<h2>Inputs</h2>\n";
+    htmlTable(html, Causality::input, true);
+    html << "<h2>Outputs</h2>\n";
+    htmlTable(html, Causality::output, false);
+    html << "<h2>Parameters</h2>\n"
+         << "<p>Fixed parameters take effect at initialisation only; tunable ones also when "
+            "written between communication steps. <code>initialValues[i]</code> is the start "
+            "value of state S[i].</p>\n";
+    htmlTable(html, Causality::parameter, true);
+
+    html << "<h2>Default experiment</h2>\n"
+         << "<p>From " << formatDouble(kDefaultStartTime) << " to " << formatDouble(kDefaultStopTime)
+         << " with communication steps of " << formatDouble(kDefaultStepSize)
+         << ". The plot shows a run with the inputs stepped and ramped (the default input profile "
+            "of the project's main job).</p>\n"
+         << "<p><img src=\"default_experiment.png\" alt=\"Inputs and outputs over the default "
+            "experiment\"></p>\n";
+
+    html << "<h2>Rebuilding the binary</h2>\n"
+         << "<p>The folder <code>sources/</code> of the archive holds everything needed: "
+            "<code>cmake -S sources -B build &amp;&amp; cmake --build build</code> builds "
+            "<code>build/" << fmi::kModelName << ".so</code>. Compile with "
+            "<code>-ffp-contract=off</code> (the CMake files set it): the results are bit-exact "
+            "IEEE double arithmetic.</p>\n"
+         << "</body>\n</html>\n";
+    return html.str();
+}
+
+bool writeFile(const std::string& path, const std::string& content) {
+    std::ofstream file(path, std::ios::binary);
+    file << content;
+    file.close();
+    if (!file) {
+        std::cerr << "generate_model_description: cannot write " << path << '\n';
+        return false;
+    }
+    return true;
+}
+
+const char kUsage[] =
+    "usage: generate_model_description --xml FILE --html FILE --date YYYY-MM-DDThh:mm:ssZ "
+    "[--source FILE ...]\n";
+
+bool parseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (i + 1 >= argc) {
+            return false;
+        }
+        const std::string value = argv[++i];
+        if (argument == "--xml") {
+            options.xmlPath = value;
+        } else if (argument == "--html") {
+            options.htmlPath = value;
+        } else if (argument == "--date") {
+            options.date = value;
+        } else if (argument == "--source") {
+            options.sources.push_back(value);
+        } else {
+            return false;
+        }
+    }
+    return !options.xmlPath.empty() && !options.htmlPath.empty() && !options.date.empty();
+}
+
+}  // namespace
+}  // namespace tarvo::model_description
+
+int main(int argc, char** argv) {
+    using namespace tarvo::model_description;
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    const bool written = writeFile(options.xmlPath, modelDescriptionXml(options)) &&
+                         writeFile(options.htmlPath, documentationHtml(options));
+    return written ? 0 : 1;
+}
