@@ -117,7 +117,8 @@ def parse_arguments(argv):
                     "every communication point as CSV and as a PNG plot.")
     parser.add_argument("start_values", nargs="*", metavar="NAME=VALUE",
                         help="start value of a parameter or input, by variable name "
-                             "(e.g. level.capacity=500)")
+                             "(e.g. level.capacity=500); an input given here is held at "
+                             "that value, its column of the input profile is ignored")
     parser.add_argument("--stop-time", metavar="T",
                         help="end of the run (default: the unit's default experiment)")
     parser.add_argument("--output-interval", metavar="DT",
@@ -136,10 +137,10 @@ def parse_arguments(argv):
 class Progress:
     """Reports the model time reached, once the run has taken a few seconds."""
 
-    def __init__(self, start_time, stop_time, stream=sys.stderr):
+    def __init__(self, start_time, stop_time, stream=None):
         self.start_time = start_time
         self.stop_time = stop_time
-        self.stream = stream
+        self.stream = stream if stream is not None else sys.stderr
         self.began = time.monotonic()
         self.last_report = None
         self.reported = False
@@ -236,6 +237,12 @@ def run(argv=None):
 
     start_values = parse_start_values(arguments.start_values, model_description)
     input_profile = read_input_profile(arguments.inputs, model_description)
+    driven = [name for name in input_profile.dtype.names[1:] if name not in start_values]
+    if driven:
+        from numpy.lib import recfunctions
+        input_profile = recfunctions.repack_fields(input_profile[["time"] + driven])
+    else:
+        input_profile = None
 
     output_dir = Path(arguments.output_dir)
     try:

@@ -1,0 +1,122 @@
+"""The archive as a host receives it: valid, portable, and describing the unit
+truthfully (start values, and what fixed and tunable promise)."""
+
+import shutil
+import subprocess
+import zipfile
+
+import pytest
+from fmpy.validation import validate_fmu
+
+from conftest import VALUE_COUNT, RecordingHost, binary_of
+
+
+def test_validation_reports_no_problem(fmu_path):
+    assert validate_fmu(str(fmu_path)) == []
+
+
+def test_archive_is_portable(fmu_path, unpacked, model_description):
+    with zipfile.ZipFile(fmu_path) as archive:
+        entries = archive.namelist()
+    for entry in entries:
+        assert not entry.startswith("/") and ".." not in entry.split("/"), entry
+    for required in ("modelDescription.xml", "binaries/linux64/Tarvo_Unit.so",
+                     "sources/CMakeLists.txt", "documentation/index.html",
+                     "documentation/default_experiment.png"):
+        assert required in entries
+    sources = [source for configuration in model_description.buildConfigurations
+               for file_set in configuration.sourceFileSets for source in file_set.sourceFiles]
+    assert sources
+    for source in sources:
+        assert f"sources/{source}" in entries
+
+    readelf = shutil.which("readelf")
+    if readelf is None:
+        pytest.skip("readelf (binutils) is not installed")
+    dynamic = subprocess.run([readelf, "-d", str(binary_of(unpacked))], check=True,
+                             capture_output=True, text=True).stdout
+    needed = sorted(line.split("[")[1].rstrip("]") for line in dynamic.splitlines()
+                    if "(NEEDED)" in line)
+    assert needed == ["libc.so.6", "libm.so.6"]
+    assert "RPATH" not in dynamic and "RUNPATH" not in dynamic
+
+
+def test_declared_start_values_are_what_the_unit_loads(unpacked, model_description):
+    host = RecordingHost(unpacked, model_description)
+    host.slave.instantiate()
+    host.slave.setupExperiment(startTime=0.0)
+    loaded = host.all_values()
+    host.slave.freeInstance()
+
+    ordered = sorted(model_description.modelVariables, key=lambda v: v.valueReference)
+    assert [v.valueReference for v in ordered] == list(range(VALUE_COUNT))
+    declared = {v.valueReference: float(v.start) for v in ordered if v.start is not None}
+    # The constant, the 47 parameters, the 20 initial values and the 2 inputs.
+    assert sorted(declared) == list(range(68)) + [203, 204]
+    for reference, start in declared.items():
+        if reference not in (203, 204):  # inputs are zero until the host writes them
+            assert float.hex(start) == loaded[reference], ordered[reference].name
+
+
+# Each tunable parameter must change the run when written between steps, in
+# at least one of these regimes (some act only at a limit or an empty level).
+# The regime is reached by running for `settle` steps before the snapshot.
+REGIMES = {
+    "channel A high, B low": {"inputs": (5.0, -5.0), "capacity": None, "settle": 0},
+    "channel A low, B high": {"inputs": (-5.0, 5.0), "capacity": None, "settle": 0},
+    "level drained": {"inputs": (1.0, 0.5), "capacity": 0.008, "settle": 10},
+}
+STEP = 2e-4
+
+
+def take_steps(host, first, count):
+    for k in range(first, first + count):
+        host.slave.doStep(currentCommunicationPoint=k * STEP, communicationStepSize=STEP)
+
+
+def run_from_snapshot(host, state, settle, written=None):
+    """Restores the snapshot, optionally writes one value, takes three steps
+    and returns all values."""
+    host.slave.setFMUstate(state)
+    if written is not None:
+        host.slave.setReal([written[0]], [written[1]])
+    take_steps(host, settle, 3)
+    return host.all_values()
+
+
+def changed_value(start):
+    return start * 1.5 + 0.25
+
+
+def test_fixed_and_tunable_keep_their_promise(unpacked, model_description):
+    """Writing a fixed parameter after initialisation changes nothing but
+    itself; writing a tunable one changes the run."""
+    parameters = [v for v in model_description.modelVariables if v.causality == "parameter"]
+    silent_tunables = {v.valueReference for v in parameters if v.variability == "tunable"}
+    host = RecordingHost(unpacked, model_description)
+    host.slave.instantiate()
+    for regime in REGIMES.values():
+        host.slave.reset()  # back to the clock and data of a new instance
+        host.slave.setupExperiment(startTime=0.0)
+        if regime["capacity"] is not None:
+            host.slave.setReal([1], [regime["capacity"]])
+        host.slave.enterInitializationMode()
+        host.slave.setReal([203, 204], list(regime["inputs"]))
+        host.slave.exitInitializationMode()
+        take_steps(host, 0, regime["settle"])
+        state = host.slave.getFMUstate()
+        baseline = run_from_snapshot(host, state, regime["settle"])
+        for parameter in parameters:
+            reference = parameter.valueReference
+            value = changed_value(float(parameter.start))
+            values = run_from_snapshot(host, state, regime["settle"], (reference, value))
+            others_differ = any(a != b for k, (a, b) in enumerate(zip(values, baseline))
+                                if k != reference)
+            if parameter.variability == "fixed":
+                assert not others_differ, f"fixed {parameter.name} changed the run"
+            elif others_differ:
+                silent_tunables.discard(reference)
+        host.slave.freeFMUstate(state)
+    host.slave.freeInstance()
+    names = {v.valueReference: v.name for v in parameters}
+    assert not silent_tunables, [names[r] for r in sorted(silent_tunables)]
