@@ -186,28 +186,6 @@ TEST_F(DoStep, AStepThatCannotMoveTheClockFailsInsteadOfLooping) {
     EXPECT_TRUE(host.log.empty());
 }
 
-TEST_F(DoStep, CallsAroundTheStepGiveFixedResultsAndWriteNothing) {
-    EXPECT_EQ(api.fmi2CancelStep(instance.get()), fmi2Error);
-    fmi2Status status = static_cast<fmi2Status>(0x5a5a);
-    fmi2Real real = -3.5;
-    fmi2Integer integer = 0x5a5a;
-    fmi2Boolean boolean = 0x5a5a;
-    fmi2String text = "untouched";
-    for (fmi2StatusKind kind : {fmi2DoStepStatus, fmi2PendingStatus, fmi2LastSuccessfulTime,
-                                fmi2Terminated}) {
-        EXPECT_EQ(api.fmi2GetStatus(instance.get(), kind, &status), fmi2OK);
-        EXPECT_EQ(api.fmi2GetRealStatus(instance.get(), kind, &real), fmi2OK);
-        EXPECT_EQ(api.fmi2GetIntegerStatus(instance.get(), kind, &integer), fmi2OK);
-        EXPECT_EQ(api.fmi2GetBooleanStatus(instance.get(), kind, &boolean), fmi2OK);
-        EXPECT_EQ(api.fmi2GetStringStatus(instance.get(), kind, &text), fmi2Discard);
-    }
-    EXPECT_EQ(static_cast<int>(status), 0x5a5a);
-    EXPECT_EQ(real, -3.5);
-    EXPECT_EQ(integer, 0x5a5a);
-    EXPECT_EQ(boolean, 0x5a5a);
-    EXPECT_STREQ(text, "untouched");
-}
-
 TEST_F(DoStep, EveryStepCallRefusesANullInstance) {
     fmi2Status status = fmi2OK;
     fmi2Real real = 0.0;

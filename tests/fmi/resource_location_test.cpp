@@ -69,16 +69,6 @@ TEST_F(ResourceLocation, NoPathForNothingToConvert) {
     EXPECT_EQ(allocationLedger().allocationCount(), 0);
 }
 
-TEST_F(ResourceLocation, AllocatesTheRestPlusTwoBytes) {
-    // Eight characters skipped, four left: "D:/x".
-    char* path = fmi::convertResourceLocation(&owner, "file:///D:/x");
-    ASSERT_NE(path, nullptr);
-    ASSERT_EQ(allocationLedger().allocationCount(), 1);
-    EXPECT_EQ(allocationLedger().calls()[0].count, 6u);
-    EXPECT_EQ(allocationLedger().calls()[0].size, 1u);
-    countingFree(path);
-}
-
 TEST_F(ResourceLocation, DecodedZeroStaysAndTheLastByteDecidesTheBackslash) {
     // "a%00b" decodes to a, zero, b; the final backslash follows the b.
     EXPECT_EQ(convert("a%00b"), std::string("a\0b\\", 4));

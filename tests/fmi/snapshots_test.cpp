@@ -47,24 +47,6 @@ TEST_F(Snapshots, ASnapshotIsAByteCopyOfTheRecordInANewBlock) {
     EXPECT_TRUE(host.log.empty());
 }
 
-TEST_F(Snapshots, AGivenHandleIsOverwrittenWithoutAllocating) {
-    ASSERT_EQ(api.fmi2GetFMUstate(instance.get(), &state), fmi2OK);
-    const fmi2FMUstate first = state;
-    ASSERT_EQ(api.fmi2DoStep(instance.get(), 0.0, 1e-5, fmi2False), fmi2OK);
-    const int before = allocationLedger().allocationCount();
-    ASSERT_EQ(api.fmi2GetFMUstate(instance.get(), &state), fmi2OK);
-    EXPECT_EQ(state, first);
-    EXPECT_EQ(allocationLedger().allocationCount(), before);
-    EXPECT_EQ(std::memcmp(state, instance.get(), sizeof(ModelInstance)), 0);
-}
-
-TEST_F(Snapshots, FailedAllocationLeavesTheHandleNullWithTheMessage) {
-    allocationLedger().failAllocation(1);
-    EXPECT_EQ(api.fmi2GetFMUstate(instance.get(), &state), fmi2Error);
-    EXPECT_EQ(state, nullptr);
-    expectSingleError(fmi::kSnapshotAllocationFailed);
-}
-
 TEST_F(Snapshots, TakingNeedsAnInstanceAndAPlaceForTheHandle) {
     EXPECT_EQ(api.fmi2GetFMUstate(nullptr, &state), fmi2Error);
     EXPECT_EQ(state, nullptr);
@@ -152,25 +134,6 @@ TEST_F(Snapshots, FreeingWithoutAnInstanceKeepsTheSnapshot) {
     EXPECT_EQ(api.fmi2FreeFMUstate(nullptr, &state), fmi2Error);
     EXPECT_EQ(state, taken);
     EXPECT_TRUE(allocationLedger().isLive(taken));
-    EXPECT_TRUE(host.log.empty());
-}
-
-TEST_F(Snapshots, SerialisationIsRefusedWritingNothing) {
-    ASSERT_EQ(api.fmi2GetFMUstate(instance.get(), &state), fmi2OK);
-    size_t size = 12345;
-    fmi2Byte bytes[16];
-    std::memset(bytes, 0x5a, sizeof bytes);
-    fmi2FMUstate restored = reinterpret_cast<fmi2FMUstate>(0x5a5a);
-    EXPECT_EQ(api.fmi2SerializedFMUstateSize(instance.get(), state, &size), fmi2Discard);
-    EXPECT_EQ(api.fmi2SerializeFMUstate(instance.get(), state, bytes, sizeof bytes), fmi2Discard);
-    EXPECT_EQ(api.fmi2DeSerializeFMUstate(instance.get(), bytes, sizeof bytes, &restored),
-              fmi2Discard);
-    EXPECT_EQ(size, 12345u);
-    for (fmi2Byte b : bytes) EXPECT_EQ(b, 0x5a);
-    EXPECT_EQ(restored, reinterpret_cast<fmi2FMUstate>(0x5a5a));
-    EXPECT_EQ(api.fmi2SerializedFMUstateSize(nullptr, state, &size), fmi2Error);
-    EXPECT_EQ(api.fmi2SerializeFMUstate(nullptr, state, bytes, sizeof bytes), fmi2Error);
-    EXPECT_EQ(api.fmi2DeSerializeFMUstate(nullptr, bytes, sizeof bytes, &restored), fmi2Error);
     EXPECT_TRUE(host.log.empty());
 }
 

@@ -69,16 +69,5 @@ TEST_F(ManyInstances, InterleavedInstancesEachGiveTheirValuesAlone) {
     EXPECT_TRUE(host.log.empty());
 }
 
-TEST_F(ManyInstances, FreeingOneLeavesTheOthersIntact) {
-    InstanceHandle first = host.initialised("first");
-    InstanceHandle second = host.initialised("second");
-    ASSERT_EQ(host.setReal(second.get(), kInputA, 5.0), fmi2OK);
-    ASSERT_EQ(api.fmi2DoStep(second.get(), 0.0, kStepSize, fmi2True), fmi2OK);
-    const std::vector<double> before = host.allValues(second.get());
-    first.reset();
-    EXPECT_TRUE(sameBits(host.allValues(second.get()), before));
-    EXPECT_EQ(allocationLedger().outstanding(), 3u);
-}
-
 }  // namespace
 }  // namespace tarvo::testing

@@ -61,5 +61,30 @@ TEST_F(UnsupportedCalls, FixedResultsAndTheCallersArgumentsUntouched) {
     EXPECT_EQ(api.fmi2FreeFMUstate(c, &snapshot), fmi2OK);
 }
 
+TEST_F(UnsupportedCalls, WithoutAnInstanceEveryCallFails) {
+    const fmi2ValueReference vr = 203;
+    const fmi2Integer order = 1;
+    double value = 1.0;
+    size_t size = 7;
+    fmi2Byte byte = 0;
+    fmi2FMUstate state = nullptr;
+    fmi2Status status = fmi2OK;
+    fmi2String text = nullptr;
+    EXPECT_EQ(api.fmi2SerializedFMUstateSize(nullptr, nullptr, &size), fmi2Error);
+    EXPECT_EQ(api.fmi2SerializeFMUstate(nullptr, nullptr, &byte, 1), fmi2Error);
+    EXPECT_EQ(api.fmi2DeSerializeFMUstate(nullptr, &byte, 1, &state), fmi2Error);
+    EXPECT_EQ(api.fmi2GetDirectionalDerivative(nullptr, &vr, 1, &vr, 1, &value, &value),
+              fmi2Error);
+    EXPECT_EQ(api.fmi2SetRealInputDerivatives(nullptr, &vr, 1, &order, &value), fmi2Error);
+    EXPECT_EQ(api.fmi2GetRealOutputDerivatives(nullptr, &vr, 1, &order, &value), fmi2Error);
+    EXPECT_EQ(api.fmi2CancelStep(nullptr), fmi2Error);
+    EXPECT_EQ(api.fmi2GetStatus(nullptr, fmi2DoStepStatus, &status), fmi2Error);
+    EXPECT_EQ(api.fmi2GetStringStatus(nullptr, fmi2PendingStatus, &text), fmi2Error);
+    EXPECT_EQ(api.fmi2SetDebugLogging(nullptr, fmi2False, 0, nullptr), fmi2Error);
+    EXPECT_EQ(size, 7u);
+    EXPECT_EQ(value, 1.0);
+    EXPECT_EQ(state, nullptr);
+}
+
 }  // namespace
 }  // namespace tarvo::testing
