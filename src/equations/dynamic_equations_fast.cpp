@@ -33,19 +33,11 @@ namespace tarvo::equations {
 
 namespace {
 
-// Two doubles in one SSE register: channel A and B, or x and y.
-using Pair = double __attribute__((vector_size(16)));
+using matrix::loadPair;
+using matrix::Pair;
+using matrix::pairOf;
+using matrix::storePair;
 using PairBits = int64_t __attribute__((vector_size(16)));
-
-inline Pair pairOf(double first, double second) { return Pair{first, second}; }
-
-inline Pair loadPair(const double* p) {
-    Pair v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void storePair(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
 
 // Flips the sign bit of the second lane only, as a negation does.
 inline Pair negateSecond(Pair v) {
@@ -61,14 +53,6 @@ inline Pair negate(Pair v) {
 inline Pair clampDrive(Pair value, Pair lower, Pair upper) {
     const Pair limitedAbove = upper < value ? upper : value;
     return lower > value ? lower : limitedAbove;
-}
-
-// m x v for the 2 x 2 matrix m (row-major), as matMul forms it: each
-// element summed from 0.0, the term of the first column first.
-inline Pair mulMatrixPair(const double* m, Pair v) {
-    const Pair firstColumn = pairOf(m[0], m[2]);
-    const Pair secondColumn = pairOf(m[1], m[3]);
-    return (Pair{0.0, 0.0} + firstColumn * v[0]) + secondColumn * v[1];
 }
 
 // value brought to the nearest whole multiple of step, halves away from zero.
@@ -122,19 +106,21 @@ constexpr int kMemoResult = 4;   // 4 doubles
 constexpr int kMemoValid = 8;    // 1.0 once the entry is set
 static_assert(kMemoValid < kInverseWorkspaceSize, "the memo fits the inverse workspace");
 
-inline bool sameBits(const double* a, const double* b) {
-    uint64_t x[4];
-    uint64_t y[4];
-    std::memcpy(x, a, sizeof x);
-    std::memcpy(y, b, sizeof y);
-    return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2]) | (x[3] ^ y[3])) == 0;
+inline uint64_t bitsAt(const double* p) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, p, sizeof bits);
+    return bits;
 }
 
-inline void invertDiagonal(double* t2, const double* operand, double* memo) {
-    if (memo[kMemoValid] == 1.0 && sameBits(memo + kMemoOperand, operand)) {
-        std::memcpy(t2, memo + kMemoResult, 4 * sizeof(double));
-        return;
-    }
+// Whether the four doubles at a and b have the same bits.
+inline bool sameBits(const double* a, const double* b) {
+    return ((bitsAt(a) ^ bitsAt(b)) | (bitsAt(a + 1) ^ bitsAt(b + 1)) |
+            (bitsAt(a + 2) ^ bitsAt(b + 2)) | (bitsAt(a + 3) ^ bitsAt(b + 3))) == 0;
+}
+
+// The inversion itself, out of line: it runs once per change of V[31..34].
+__attribute__((noinline)) void invertDiagonalAndKeep(double* t2, const double* operand,
+                                                     double* memo) {
     if (matrix::matInverse2x2(t2, operand)) {
         std::memcpy(memo + kMemoOperand, operand, 4 * sizeof(double));
         std::memcpy(memo + kMemoResult, t2, 4 * sizeof(double));
@@ -142,64 +128,40 @@ inline void invertDiagonal(double* t2, const double* operand, double* memo) {
     }
 }
 
-// T4 and T6: the inverses of the rotation matrix (c, -s; s, c) and of its
-// transpose T7 = (c, s; -s, c), each with the factor 1.0. Both pivot on |s|
-// against |c|, so one decision serves both.
-template <bool kSwapped>
-inline void invertRotation(double c, double s, double* t4, double* t6) {
-    matrix::Lu2x2 f{};
-    if (matrix::luFactorPivoted2x2<kSwapped>(c, -s, s, c, f)) {
-        matrix::luInverseScaled2x2<kSwapped>(f, 1.0, t4);
+inline void invertDiagonal(double* t2, const double* operand, double* memo) {
+    if (memo[kMemoValid] == 1.0 && sameBits(memo + kMemoOperand, operand)) {
+        std::memcpy(t2, memo + kMemoResult, 4 * sizeof(double));
+        return;
     }
-    if (matrix::luFactorPivoted2x2<kSwapped>(c, s, -s, c, f)) {
-        matrix::luInverseScaled2x2<kSwapped>(f, 1.0, t6);
-    }
+    invertDiagonalAndKeep(t2, operand, memo);
 }
 
-// The same two inverses side by side, T4 in the first lane and T6 in the
-// second, for the usual case: neither matrix singular and no zero pivot in
-// the substitution. Both columns of each inverse are solved at once
-// (column 0 in one pair, column 1 in another), each lane with exactly the
-// operations of luFactor and luSubstitute. Returns false, writing nothing,
-// when a lane needs one of the rare branches; invertRotation then takes
-// over.
+// T4 and T6: the inverses of the rotation matrix (c, -s; s, c) and of its
+// transpose T7 = (c, s; -s, c), each with the factor 1.0. Both pivot on |s|
+// against |c|, so one decision serves both, and both are factorised side
+// by side, T4's matrix in the first lane and T6's in the second (a lane
+// found singular is simply not used: its matrix stays as it was).
 template <bool kSwapped>
-inline bool invertRotationSideBySide(double c, double s, double* t4, double* t6) {
-    // The rows in pivot order: (c, -s; s, c) and (c, s; -s, c), exchanged
-    // when |s| wins.
+inline void invertRotation(double c, double s, double* t4, double* t6) {
+    // The rows in pivot order.
     const Pair l00 = kSwapped ? pairOf(s, -s) : pairOf(c, c);
-    Pair u01 = kSwapped ? pairOf(c, c) : pairOf(-s, s);
+    const Pair a01 = kSwapped ? pairOf(c, c) : pairOf(-s, s);
     const Pair l10 = kSwapped ? pairOf(c, c) : pairOf(s, -s);
-    Pair l11 = kSwapped ? pairOf(-s, s) : pairOf(c, c);
-    const Pair det = (kSwapped ? -1.0 : 1.0) * l00 * 1.0;
-    if (det[0] == 0.0 || det[1] == 0.0) {
-        return false;
+    const Pair a11 = kSwapped ? pairOf(-s, s) : pairOf(c, c);
+    const Pair det = ((kSwapped ? -1.0 : 1.0) * l00) * 1.0;
+    const Pair u01 = a01 / l00;
+    const Pair l11 = l10 != 0.0 ? a11 - u01 * l10 : a11;
+    const Pair det2 = (1.0 * l11) * det;
+    if (det[0] != 0.0 && det2[0] != 0.0) {
+        matrix::luInverseScaled2x2<kSwapped>({l00[0], u01[0], l10[0], l11[0]}, 1.0, t4);
     }
-    u01 = u01 / l00;
-    l11 = l10 != 0.0 ? l11 - u01 * l10 : l11;
-    const Pair det2 = 1.0 * l11 * det;
-    if (det2[0] == 0.0 || det2[1] == 0.0 || l11[0] == 0.0 || l11[1] == 0.0) {
-        return false;
+    if (det[1] != 0.0 && det2[1] != 0.0) {
+        matrix::luInverseScaled2x2<kSwapped>({l00[1], u01[1], l10[1], l11[1]}, 1.0, t6);
     }
-    // Column j solves for unit vector j with its rows in pivot order.
-    const double e00 = kSwapped ? 0.0 : 1.0;  // first element, column 0
-    const double e01 = kSwapped ? 1.0 : 0.0;  // second element, column 0
-    const Pair z0Column0 = e00 / l00;
-    const Pair z0Column1 = e01 / l00;
-    const Pair x1Column0 = (e01 - l10 * z0Column0) / l11;
-    const Pair x1Column1 = (e00 - l10 * z0Column1) / l11;
-    const Pair x0Column0 = z0Column0 - u01 * x1Column0;
-    const Pair x0Column1 = z0Column1 - u01 * x1Column1;
-    // Times the factor 1.0; rows of T4 in the first lanes, of T6 in the second.
-    storePair(t4, pairOf(x0Column0[0], x0Column1[0]) * 1.0);
-    storePair(t4 + 2, pairOf(x1Column0[0], x1Column1[0]) * 1.0);
-    storePair(t6, pairOf(x0Column0[1], x0Column1[1]) * 1.0);
-    storePair(t6 + 2, pairOf(x1Column0[1], x1Column1[1]) * 1.0);
-    return true;
 }
 
 template <bool kFull>
-inline void evaluate(ModelInstance& instance) {
+inline void evaluate(ModelInstance& instance, const StepInvariants& k) {
     double* const data = instance.modelData;
     const double* const C = data + runtime::kConstantsStart;
     const double* const P = data + runtime::kParametersStart;
@@ -228,24 +190,28 @@ inline void evaluate(ModelInstance& instance) {
     };
 
     // Offsets, divisions and inputs.
+    const double angle = S[7] + P[15];
+    keep(58, angle);
     if constexpr (kFull) {
         T[kT1 + 0] = P[13];
         T[kT1 + 1] = P[14];
-        storePair(V + kOffsetStates, loadPair(S + 5) + loadPair(T + kT1));
+        const Pair offsetStates = pairOf(S[5], S[6]) + pairOf(P[13], P[14]);
+        storePair(V + kOffsetStates, offsetStates);
+        // Pose vector (V[43], V[44], 0, angle) and its copy.
+        const Pair poseEnd = pairOf(0.0, angle);
+        storePair(V + kPose, offsetStates);
+        storePair(V + kPose + 2, poseEnd);
+        storePair(V + kPoseCopy, offsetStates);
+        storePair(V + kPoseCopy + 2, poseEnd);
     }
-    const double angle = S[7] + P[15];
-    keep(58, angle);
-    const Pair v74 = pairOf(S[11], S[14]) / pairOf(P[24], P[33]);  // V[74], V[87]
-    const Pair v77 = (pairOf(P[25], P[34]) / pairOf(P[26], P[35])) * pairOf(S[12], S[15]);
-    const Pair v99 = pairOf(S[16], S[18]) / pairOf(P[41], P[44]);  // V[99], V[113]
-    const Pair r8 = pairOf(S[17], S[19]) / pairOf(P[42], P[45]);   // R[8], R[9]
-    R[8] = r8[0];
-    R[9] = r8[1];
-    const Pair v85 = loadPair(V + kInputs);  // the inputs, V[85] and V[98]
+    const Pair v74 = pairOf(S[11], S[14]) / k.divisors74;  // V[74], V[87]
+    const Pair v77 = k.ratios77 * pairOf(S[12], S[15]);
+    const Pair v99 = pairOf(S[16], S[18]) / k.divisors99;  // V[99], V[113]
+    const Pair r8 = pairOf(S[17], S[19]) / k.divisorsR8;   // R[8], R[9]
     keepChannels(74, kMirrorDrive, v74);
     keepChannels(77, kMirrorDrive, v77);
     keepChannels(99, kMirrorPair, v99);
-    keepChannels(85, kMirrorDrive, v85);
+    keepChannels(85, kMirrorDrive, k.inputs);
 
     // Rotation matrix of the angle, row-major (cos, -sin; sin, cos).
     const double cosine = std::cos(angle);
@@ -255,42 +221,32 @@ inline void evaluate(ModelInstance& instance) {
         V[kRotation + 1] = -sine;
         V[kRotation + 2] = sine;
         V[kRotation + 3] = cosine;
-        // Pose vector and its copy; quantised values.
-        V[kPose + 0] = V[43];
-        V[kPose + 1] = V[44];
-        V[kPose + 2] = 0.0;
-        V[kPose + 3] = angle;
-        std::memcpy(V + kPoseCopy, V + kPose, 4 * sizeof(double));
+        // Quantised values.
         V[65] = (P[18] * S[8]) / (C[0] + C[0]);
         V[69] = (P[18] * S[9]) / (C[0] + C[0]);
         V[66] = quantise(V[65], V[68], P[19], V[67]);
         V[70] = quantise(V[69], V[72], P[20], V[71]);
     }
-    const Pair v79 = v74 * pairOf(P[27], P[36]);
-    const Pair v80 = v85 * pairOf(P[28], P[37]);
-    const Pair v81 = v74 * pairOf(P[29], P[38]);
+    const Pair v79 = v74 * k.gains79;
+    const Pair v81 = v74 * k.gains81;
     // V[107] = V[99] / P[22] and V[121] = -(V[113] / P[22]); they are also
     // V[102] and V[116], the second components of the channel 2-vectors.
-    const Pair v107 = negateSecond(v99 / pairOf(P[22], P[22]));
+    const Pair v107 = negateSecond(v99 / k.divisors107);
     keepChannels(79, kMirrorDrive, v79);
-    keepChannels(80, kMirrorDrive, v80);
+    keepChannels(80, kMirrorDrive, k.v80);
     keepChannels(81, kMirrorDrive, v81);
     keepChannels(107, kMirrorPair, v107);
     keepChannels(102, kMirrorPair, v107);
 
     // Channel balances and the limited drive values.
-    const Pair v78 = pairOf(P[27], P[36]) * r8;
-    const Pair r12 = v80 - r8;  // R[12], R[15]
-    const Pair v73 = pairOf(P[23], P[32]) * r8;
-    const Pair v76 = pairOf(P[25], P[34]) * r12;
+    const Pair v78 = k.gains79 * r8;
+    const Pair r12 = k.v80 - r8;  // R[12], R[15]
+    const Pair v73 = k.gains73 * r8;
+    const Pair v76 = k.gains76 * r12;
     const Pair v75 = v77 + v76;
     const Pair v82 = v79 - v73;
-    const Pair v84 = clampDrive(v75, pairOf(P[31], P[40]), pairOf(P[30], P[39]));
+    const Pair v84 = clampDrive(v75, k.lowerLimits, k.upperLimits);
     const Pair r17 = v82 - v99;  // R[17], R[19]
-    R[12] = r12[0];
-    R[15] = r12[1];
-    R[17] = r17[0];
-    R[19] = r17[1];
     keepChannels(78, kMirrorDrive, v78);
     keepChannels(73, kMirrorDrive, v73);
     keepChannels(76, kMirrorDrive, v76);
@@ -309,7 +265,9 @@ inline void evaluate(ModelInstance& instance) {
         level = 0.0;
     }
     V[7] = level;
-    const double fraction = level / P[0];  // of the capacity left
+    // The fraction of the capacity left, and R[7] = S[2] / V[29].
+    const Pair quotients = pairOf(level, S[2]) / pairOf(P[0], V[29]);
+    const double fraction = quotients[0];
     keep(10, fraction);
     // Triple selected by the fraction; exactly 0.5, 0.2 or NaN keeps the last one.
     if (fraction > 0.5) {
@@ -331,34 +289,25 @@ inline void evaluate(ModelInstance& instance) {
     keep(1, P[0] - level);
     const double driveFactor = level > 0.0 ? P[3] : P[4];  // P[4] once the level is empty
     keep(0, driveFactor);
-    const double r7 = S[2] / V[29];
-    R[7] = r7;
+    const double r7 = quotients[1];
 
-    // Matrix part. A singular V[31..34] leaves T2 as it was.
-    invertDiagonal(T + kT2, V + kDiagonal, instance.inverseWorkspace);
-    const Pair r5 = mulMatrixPair(T + kT2, loadPair(S + 3));  // R[5..6]
-    storePair(R + 5, r5);
+    // Matrix part. T2 is up to date (prepareStepInvariants).
+    const Pair r5 = matrix::matMul2x2By2(T + kT2, pairOf(S[3], S[4]));  // R[5..6]
     // V[17..18] and V[24..25]: the row vectors, transposed (T3, T5), times R[7].
     const Pair v17 = loadPair(V + kRowA) * r7;
     const Pair v24 = loadPair(V + kRowB) * r7;
     if (matrix::luPivotSwaps2x2(cosine, sine)) {
-        if (!invertRotationSideBySide<true>(cosine, sine, T + kT4, T + kT6)) {
-            invertRotation<true>(cosine, sine, T + kT4, T + kT6);
-        }
-    } else if (!invertRotationSideBySide<false>(cosine, sine, T + kT4, T + kT6)) {
+        invertRotation<true>(cosine, sine, T + kT4, T + kT6);
+    } else {
         invertRotation<false>(cosine, sine, T + kT4, T + kT6);
     }
-    const Pair v35 = mulMatrixPair(T + kT4, r5);
-    const Pair v45 = mulMatrixPair(V + kRateDiagonal, r5);
+    const Pair v35 = matrix::matMul2x2By2(T + kT4, r5);
+    const Pair v45 = matrix::matMul2x2By2(V + kRateDiagonal, r5);
     const Pair v83 = v84 * driveFactor;  // V[83], V[96]
     const Pair v15 = v17 + v35;          // V[15..16]
     const Pair r10 = v83 * v74;          // R[10], R[13]
     const Pair v22 = v24 + v35;          // V[22..23]
     const Pair r11 = (v83 - v78) - v81;  // R[11], R[14]
-    R[10] = r10[0];
-    R[13] = r10[1];
-    R[11] = r11[0];
-    R[14] = r11[1];
     keepVector(kChannelAScaled, v17);
     keepVector(kChannelBScaled, v24);
     keepVector(kRotatedRates, v35);
@@ -369,11 +318,9 @@ inline void evaluate(ModelInstance& instance) {
 
     // V[106] = V[16] / P[22], V[120] = -(V[23] / P[22]); R[16] = R[8] - V[106],
     // R[18] = R[9] - V[120].
-    const Pair v106 = negateSecond(pairOf(v15[1], v22[1]) / pairOf(P[22], P[22]));
+    const Pair v106 = negateSecond(pairOf(v15[1], v22[1]) / k.divisors107);
     const Pair r16 = r8 - v106;
-    R[16] = r16[0];
-    R[18] = r16[1];
-    const Pair v104 = pairOf(P[43], P[46]) * pairOf(v15[0], v22[0]);  // V[104], V[118]
+    const Pair v104 = k.factors104 * pairOf(v15[0], v22[0]);  // V[104], V[118]
     const Pair v110 = negate(v104);  // V[110], V[124]; also V[101], V[115]
     keepChannels(106, kMirrorPair, v106);
     keepChannels(104, kMirrorPair, v104);
@@ -382,15 +329,14 @@ inline void evaluate(ModelInstance& instance) {
 
     // V[19] and V[26]: the row vectors times the channel 2-vectors
     // (V[101], V[102]) and (V[115], V[116]), summed from 0.0.
-    const Pair v19 = (Pair{0.0, 0.0} + pairOf(V[kRowA + 0], V[kRowB + 0]) * v110) +
-                     pairOf(V[kRowA + 1], V[kRowB + 1]) * v107;
+    const Pair v19 = (Pair{0.0, 0.0} + k.rowFirsts * v110) + k.rowSeconds * v107;
     keep(19, v19[0]);
     keep(26, v19[1]);
-    R[2] = v19[1] + v19[0];
+    const double r2 = v19[1] + v19[0];
     // V[59..60] = V[101..102] + V[115..116].
     const Pair v59 = pairOf(v110[0], v107[0]) + pairOf(v110[1], v107[1]);
-    const Pair v37 = mulMatrixPair(T + kT6, v59);
-    storePair(R + 3, v37 - v45);
+    const Pair v37 = matrix::matMul2x2By2(T + kT6, v59);
+    const Pair r3 = v37 - v45;  // R[3..4]
     keepVector(kPairSum, v59);
     keepVector(kRotatedPair, v37);
     if constexpr (kFull) {
@@ -404,13 +350,58 @@ inline void evaluate(ModelInstance& instance) {
         T[kT7 + 3] = cosine;
     }
 
+    // The rates, two by two in the pairs the integrator reads them in, so
+    // that each of its loads finds one store to take the values from.
+    storePair(R + 2, pairOf(r2, r3[0]));
+    storePair(R + 4, pairOf(r3[1], r5[0]));
+    storePair(R + 6, pairOf(r5[1], r7));
+    storePair(R + 8, r8);
+    storePair(R + 10, pairOf(r10[0], r11[0]));
+    storePair(R + 12, pairOf(r12[0], r10[1]));
+    storePair(R + 14, pairOf(r11[1], r12[1]));
+    storePair(R + 16, pairOf(r16[0], r17[0]));
+    storePair(R + 18, pairOf(r16[1], r17[1]));
+
     ++instance.evaluationCount;
 }
 
 }  // namespace
 
-void evaluateDynamicEquations(ModelInstance& instance) { evaluate<true>(instance); }
+void prepareStepInvariants(ModelInstance& instance, StepInvariants& k) {
+    const double* const P = instance.modelData + runtime::kParametersStart;
+    const double* const V = instance.modelData + runtime::kVariablesStart;
+    k.divisors74 = pairOf(P[24], P[33]);
+    k.ratios77 = pairOf(P[25], P[34]) / pairOf(P[26], P[35]);
+    k.divisors99 = pairOf(P[41], P[44]);
+    k.divisorsR8 = pairOf(P[42], P[45]);
+    k.inputs = loadPair(V + kInputs);
+    k.gains79 = pairOf(P[27], P[36]);
+    k.v80 = k.inputs * pairOf(P[28], P[37]);
+    k.gains81 = pairOf(P[29], P[38]);
+    k.divisors107 = pairOf(P[22], P[22]);
+    k.gains73 = pairOf(P[23], P[32]);
+    k.gains76 = pairOf(P[25], P[34]);
+    k.lowerLimits = pairOf(P[31], P[40]);
+    k.upperLimits = pairOf(P[30], P[39]);
+    k.factors104 = pairOf(P[43], P[46]);
+    k.rowFirsts = pairOf(V[kRowA + 0], V[kRowB + 0]);
+    k.rowSeconds = pairOf(V[kRowA + 1], V[kRowB + 1]);
+    // A singular V[31..34] leaves T2 as it was.
+    invertDiagonal(instance.matrixStorage + kT2, V + kDiagonal, instance.inverseWorkspace);
+}
 
-void evaluateDynamicStage(ModelInstance& instance) { evaluate<false>(instance); }
+void evaluateDynamicEquations(ModelInstance& instance, const StepInvariants& invariants) {
+    evaluate<true>(instance, invariants);
+}
+
+void evaluateDynamicStage(ModelInstance& instance, const StepInvariants& invariants) {
+    evaluate<false>(instance, invariants);
+}
+
+void evaluateDynamicEquations(ModelInstance& instance) {
+    StepInvariants invariants;
+    prepareStepInvariants(instance, invariants);
+    evaluate<true>(instance, invariants);
+}
 
 }  // namespace tarvo::equations

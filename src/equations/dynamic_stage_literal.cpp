@@ -1,9 +1,17 @@
-// The stage evaluation of the literal build: the whole literal evaluation,
-// the reference that the fast stage evaluation is measured against.
+// The step entry points of the literal build: every evaluation is the whole
+// literal evaluation, the reference that the fast ones are measured against.
 #include "equations/equations.h"
 
 namespace tarvo::equations {
 
-void evaluateDynamicStage(ModelInstance& instance) { evaluateDynamicEquations(instance); }
+void prepareStepInvariants(ModelInstance& /*instance*/, StepInvariants& /*invariants*/) {}
+
+void evaluateDynamicEquations(ModelInstance& instance, const StepInvariants& /*invariants*/) {
+    evaluateDynamicEquations(instance);
+}
+
+void evaluateDynamicStage(ModelInstance& instance, const StepInvariants& /*invariants*/) {
+    evaluateDynamicEquations(instance);
+}
 
 }  // namespace tarvo::equations

@@ -1,31 +1,44 @@
 // Inline forms of the library's operations for the fixed small shapes of
-// the model's equations: 2 x 2 matrices and 2-vectors as plain pointers to
-// their row-major elements. Each performs exactly the floating-point
-// operations of the general routine it stands for, in the same order and
-// with the same decisions, so the results are the same bits; only the
-// loops, the views, the workspace and the calls are gone.
+// the model's equations: 2 x 2 matrices (row-major, four doubles) and
+// 2-vectors. Each performs exactly the floating-point operations of the
+// general routine it stands for, in the same order and with the same
+// decisions, so the results are the same bits; only the loops, the views,
+// the workspace and the calls are gone.
+//
+// Two doubles that take part in the same operation travel as a Pair, the
+// two lanes of one SSE register (a GCC vector extension): an operation on
+// pairs is the same IEEE operation on each lane, two at a time.
 #ifndef TARVO_MATRIX_SMALL_OPS_H
 #define TARVO_MATRIX_SMALL_OPS_H
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "matrix/scalar.h"
 
 namespace tarvo::matrix {
 
-// d = a x b for a 2 x 2 a and a 2-vector b; each sum starts from 0.0, as in
-// matMul. d must not share storage with a or b.
-inline void matMul2x2By2(double* d, const double* a, const double* b) {
-    const double b0 = b[0];
-    const double b1 = b[1];
-    d[0] = (0.0 + a[0] * b0) + a[1] * b1;
-    d[1] = (0.0 + a[2] * b0) + a[3] * b1;
+using Pair = double __attribute__((vector_size(16)));
+
+inline Pair pairOf(double first, double second) { return Pair{first, second}; }
+
+inline Pair loadPair(const double* p) {
+    Pair v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
 
-// The scalar product of two 2-vectors, summed from 0.0, as in matDot.
-inline double matDot2(const double* a, const double* b) {
-    return (0.0 + a[0] * b[0]) + a[1] * b[1];
+inline void storePair(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
+
+// m x v for the 2 x 2 matrix m, as matMul forms it: each element summed
+// from 0.0, the term of the first column first, each product m(i, k) v(k).
+inline Pair matMul2x2By2(const double* m, Pair v) {
+    const Pair firstRow = loadPair(m) * v;       // m00 v0, m01 v1
+    const Pair secondRow = loadPair(m + 2) * v;  // m10 v0, m11 v1
+    const Pair firstTerms = pairOf(firstRow[0], secondRow[0]);
+    const Pair secondTerms = pairOf(firstRow[1], secondRow[1]);
+    return (Pair{0.0, 0.0} + firstTerms) + secondTerms;
 }
 
 // A 2 x 2 matrix factorised as luFactor factorises it: the rows in pivot
@@ -35,7 +48,6 @@ struct Lu2x2 {
     double u01;
     double l10;
     double l11;
-    bool swapped;  // the rows were exchanged
 };
 
 // Whether luPivot exchanges the rows of a 2 x 2 matrix whose first column
@@ -58,7 +70,6 @@ inline bool luPivotSwaps2x2(double a00, double a10) {
 // Returns false when the matrix is singular.
 template <bool kSwapped>
 inline bool luFactorPivoted2x2(double a00, double a01, double a10, double a11, Lu2x2& f) {
-    f.swapped = kSwapped;
     f.l00 = kSwapped ? a10 : a00;
     f.u01 = kSwapped ? a11 : a01;
     f.l10 = kSwapped ? a00 : a10;
@@ -83,28 +94,25 @@ inline bool luFactorPivoted2x2(double a00, double a01, double a10, double a11, L
 // and the columns are stored transposed into d. Both columns are solved at
 // once, column 0 in the first lane of each pair and column 1 in the second:
 // - forward pass: z0 = e0 / l00 (l00 is never zero here, the determinant
-//   test has caught it), then e1 - l10 z0, divided by l11; a zero l11
-//   (possible only beside a NaN determinant) stops the pass there, which
-//   leaves the second element at e1 and skips the backward pass;
+//   test has caught it), then (e1 - l10 z0) / l11; a zero l11 (possible
+//   only beside a NaN determinant) stops the pass there, which leaves the
+//   second element at e1 and skips the backward pass;
 // - backward pass: z0 - u01 x1, U's diagonal being 1.
 // The first elements of the two columns form row 0 of the inverse, the
 // second elements row 1.
 template <bool kSwapped>
 inline void luInverseScaled2x2(const Lu2x2& f, double x, double* d) {
-    using Pair = double __attribute__((vector_size(16)));
     constexpr Pair e0 = kSwapped ? Pair{0.0, 1.0} : Pair{1.0, 0.0};
     constexpr Pair e1 = kSwapped ? Pair{1.0, 0.0} : Pair{0.0, 1.0};
     const Pair z0 = e0 / f.l00;
-    Pair row0 = z0;
-    Pair row1 = e1;
+    Pair firstRow = z0;
+    Pair secondRow = e1;
     if (f.l11 != 0.0) {
-        row1 = (e1 - f.l10 * z0) / f.l11;
-        row0 = z0 - f.u01 * row1;
+        secondRow = (e1 - f.l10 * z0) / f.l11;
+        firstRow = z0 - f.u01 * secondRow;
     }
-    row0 = row0 * x;
-    row1 = row1 * x;
-    std::memcpy(d, &row0, sizeof row0);
-    std::memcpy(d + 2, &row1, sizeof row1);
+    storePair(d, firstRow * x);
+    storePair(d + 2, secondRow * x);
 }
 
 template <bool kSwapped>

@@ -28,6 +28,11 @@ int rk4Step(ModelInstance& instance, double targetTime) {
         w.savedStates[i] = S[i];
     }
     const double h = (targetTime - t0 < instance.stepSize) ? targetTime - t0 : instance.stepSize;
+    // Parameters and inputs stay as they are during the step: what the
+    // equations take from them alone is gathered once (and filled in by
+    // prepareStepInvariants, so it needs no initialisation here).
+    equations::StepInvariants invariants;
+    equations::prepareStepInvariants(instance, invariants);
 
     for (uint32_t i = 0; i < kStateCount; ++i) {
         w.k1[i] = R[i] * h;
@@ -35,20 +40,20 @@ int rk4Step(ModelInstance& instance, double targetTime) {
     }
     instance.majorStep = 0;
     instance.currentTime = h * 0.5 + t0;
-    equations::evaluateDynamicStage(instance);
+    equations::evaluateDynamicStage(instance, invariants);
 
     for (uint32_t i = 0; i < kStateCount; ++i) {
         w.k2[i] = R[i] * h;
         S[i] = w.k2[i] * 0.5 + w.savedStates[i];
     }
-    equations::evaluateDynamicStage(instance);
+    equations::evaluateDynamicStage(instance, invariants);
 
     for (uint32_t i = 0; i < kStateCount; ++i) {
         w.k3[i] = R[i] * h;
         S[i] = w.savedStates[i] + w.k3[i];
     }
     instance.currentTime = t0 + h;
-    equations::evaluateDynamicStage(instance);
+    equations::evaluateDynamicStage(instance, invariants);
 
     for (uint32_t i = 0; i < kStateCount; ++i) {
         w.k4[i] = R[i] * h;
@@ -58,7 +63,7 @@ int rk4Step(ModelInstance& instance, double targetTime) {
     // The closing evaluation leaves rates and variables consistent with the
     // new states; its rates are the next step's first stage.
     instance.majorStep = 1;
-    equations::evaluateDynamicEquations(instance);
+    equations::evaluateDynamicEquations(instance, invariants);
     return 1;
 }
 
