@@ -55,10 +55,16 @@ inline Pair clampDrive(Pair value, Pair lower, Pair upper) {
     return lower > value ? lower : limitedAbove;
 }
 
-// value brought to the nearest whole multiple of step, halves away from zero.
-inline double quantise(double value, double halfStep, double step, double& shifted) {
+// value brought to the nearest whole multiple of step, halves away from
+// zero, lane by lane: shifted = value -/+ halfStep, less scalarRem(shifted,
+// step), whose quotient is truncated through a 32-bit integer.
+inline Pair quantise(Pair value, Pair halfStep, Pair step, Pair& shifted) {
     shifted = value < 0.0 ? value - halfStep : value + halfStep;
-    return shifted - matrix::scalarRemInline(shifted, step);
+    const Pair quotient = shifted / step;
+    const Pair whole = pairOf(static_cast<double>(matrix::truncateToInt32(quotient[0])),
+                              static_cast<double>(matrix::truncateToInt32(quotient[1])));
+    const Pair remainder = shifted - whole * step;
+    return shifted - remainder;
 }
 
 // Matrices by the index of their first element in their section.
@@ -142,7 +148,8 @@ inline void invertDiagonal(double* t2, const double* operand, double* memo) {
 // by side, T4's matrix in the first lane and T6's in the second (a lane
 // found singular is simply not used: its matrix stays as it was).
 template <bool kSwapped>
-inline void invertRotation(double c, double s, double* t4, double* t6) {
+inline void invertRotation(double c, double s, double* t4, double* t6, Pair (&t4Rows)[2],
+                           Pair (&t6Rows)[2]) {
     // The rows in pivot order.
     const Pair l00 = kSwapped ? pairOf(s, -s) : pairOf(c, c);
     const Pair a01 = kSwapped ? pairOf(c, c) : pairOf(-s, s);
@@ -153,10 +160,22 @@ inline void invertRotation(double c, double s, double* t4, double* t6) {
     const Pair l11 = l10 != 0.0 ? a11 - u01 * l10 : a11;
     const Pair det2 = (1.0 * l11) * det;
     if (det[0] != 0.0 && det2[0] != 0.0) {
-        matrix::luInverseScaled2x2<kSwapped>({l00[0], u01[0], l10[0], l11[0]}, 1.0, t4);
+        matrix::luInverseRows2x2<kSwapped>({l00[0], u01[0], l10[0], l11[0]}, 1.0, t4Rows[0],
+                                           t4Rows[1]);
+        storePair(t4, t4Rows[0]);
+        storePair(t4 + 2, t4Rows[1]);
+    } else {
+        t4Rows[0] = loadPair(t4);
+        t4Rows[1] = loadPair(t4 + 2);
     }
     if (det[1] != 0.0 && det2[1] != 0.0) {
-        matrix::luInverseScaled2x2<kSwapped>({l00[1], u01[1], l10[1], l11[1]}, 1.0, t6);
+        matrix::luInverseRows2x2<kSwapped>({l00[1], u01[1], l10[1], l11[1]}, 1.0, t6Rows[0],
+                                           t6Rows[1]);
+        storePair(t6, t6Rows[0]);
+        storePair(t6 + 2, t6Rows[1]);
+    } else {
+        t6Rows[0] = loadPair(t6);
+        t6Rows[1] = loadPair(t6 + 2);
     }
 }
 
@@ -195,7 +214,7 @@ inline void evaluate(ModelInstance& instance, const StepInvariants& k) {
     if constexpr (kFull) {
         T[kT1 + 0] = P[13];
         T[kT1 + 1] = P[14];
-        const Pair offsetStates = pairOf(S[5], S[6]) + pairOf(P[13], P[14]);
+        const Pair offsetStates = pairOf(S[5] + P[13], S[6] + P[14]);
         storePair(V + kOffsetStates, offsetStates);
         // Pose vector (V[43], V[44], 0, angle) and its copy.
         const Pair poseEnd = pairOf(0.0, angle);
@@ -221,11 +240,13 @@ inline void evaluate(ModelInstance& instance, const StepInvariants& k) {
         V[kRotation + 1] = -sine;
         V[kRotation + 2] = sine;
         V[kRotation + 3] = cosine;
-        // Quantised values.
-        V[65] = (P[18] * S[8]) / (C[0] + C[0]);
-        V[69] = (P[18] * S[9]) / (C[0] + C[0]);
-        V[66] = quantise(V[65], V[68], P[19], V[67]);
-        V[70] = quantise(V[69], V[72], P[20], V[71]);
+        // Quantised values of both channels: V[65..67] and V[69..71].
+        const Pair v65 = (P[18] * pairOf(S[8], S[9])) / (C[0] + C[0]);
+        Pair v67;
+        const Pair v66 = quantise(v65, pairOf(V[68], V[72]), pairOf(P[19], P[20]), v67);
+        keepChannels(65, 4, v65);
+        keepChannels(66, 4, v66);
+        keepChannels(67, 4, v67);
     }
     const Pair v79 = v74 * k.gains79;
     const Pair v81 = v74 * k.gains81;
@@ -292,17 +313,23 @@ inline void evaluate(ModelInstance& instance, const StepInvariants& k) {
     const double r7 = quotients[1];
 
     // Matrix part. T2 is up to date (prepareStepInvariants).
-    const Pair r5 = matrix::matMul2x2By2(T + kT2, pairOf(S[3], S[4]));  // R[5..6]
+    // R[5..6] = T2 x S[3..4], the states taken one by one: as a pair they
+    // would straddle two of the integrator's stores.
+    const Pair r5 = matrix::matMulColumns2x2By2(k.diagonalInverseColumns[0],
+                                                k.diagonalInverseColumns[1], S[3], S[4]);
     // V[17..18] and V[24..25]: the row vectors, transposed (T3, T5), times R[7].
     const Pair v17 = loadPair(V + kRowA) * r7;
     const Pair v24 = loadPair(V + kRowB) * r7;
+    Pair t4[2];
+    Pair t6[2];
     if (matrix::luPivotSwaps2x2(cosine, sine)) {
-        invertRotation<true>(cosine, sine, T + kT4, T + kT6);
+        invertRotation<true>(cosine, sine, T + kT4, T + kT6, t4, t6);
     } else {
-        invertRotation<false>(cosine, sine, T + kT4, T + kT6);
+        invertRotation<false>(cosine, sine, T + kT4, T + kT6, t4, t6);
     }
-    const Pair v35 = matrix::matMul2x2By2(T + kT4, r5);
-    const Pair v45 = matrix::matMul2x2By2(V + kRateDiagonal, r5);
+    const Pair v35 = matrix::matMulRows2x2By2(t4[0], t4[1], r5);
+    const Pair v45 = matrix::matMulColumns2x2By2(k.rateDiagonalColumns[0],
+                                                 k.rateDiagonalColumns[1], r5[0], r5[1]);
     const Pair v83 = v84 * driveFactor;  // V[83], V[96]
     const Pair v15 = v17 + v35;          // V[15..16]
     const Pair r10 = v83 * v74;          // R[10], R[13]
@@ -335,7 +362,7 @@ inline void evaluate(ModelInstance& instance, const StepInvariants& k) {
     const double r2 = v19[1] + v19[0];
     // V[59..60] = V[101..102] + V[115..116].
     const Pair v59 = pairOf(v110[0], v107[0]) + pairOf(v110[1], v107[1]);
-    const Pair v37 = matrix::matMul2x2By2(T + kT6, v59);
+    const Pair v37 = matrix::matMulRows2x2By2(t6[0], t6[1], v59);
     const Pair r3 = v37 - v45;  // R[3..4]
     keepVector(kPairSum, v59);
     keepVector(kRotatedPair, v37);
@@ -387,7 +414,12 @@ void prepareStepInvariants(ModelInstance& instance, StepInvariants& k) {
     k.rowFirsts = pairOf(V[kRowA + 0], V[kRowB + 0]);
     k.rowSeconds = pairOf(V[kRowA + 1], V[kRowB + 1]);
     // A singular V[31..34] leaves T2 as it was.
-    invertDiagonal(instance.matrixStorage + kT2, V + kDiagonal, instance.inverseWorkspace);
+    double* const t2 = instance.matrixStorage + kT2;
+    invertDiagonal(t2, V + kDiagonal, instance.inverseWorkspace);
+    k.diagonalInverseColumns[0] = pairOf(t2[0], t2[2]);
+    k.diagonalInverseColumns[1] = pairOf(t2[1], t2[3]);
+    k.rateDiagonalColumns[0] = pairOf(V[kRateDiagonal + 0], V[kRateDiagonal + 2]);
+    k.rateDiagonalColumns[1] = pairOf(V[kRateDiagonal + 1], V[kRateDiagonal + 3]);
 }
 
 void evaluateDynamicEquations(ModelInstance& instance, const StepInvariants& invariants) {

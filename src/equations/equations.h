@@ -45,6 +45,8 @@ struct StepInvariants {
     matrix::Pair factors104;   // P[43], P[46]
     matrix::Pair rowFirsts;    // V[20], V[27]
     matrix::Pair rowSeconds;   // V[21], V[28]
+    matrix::Pair diagonalInverseColumns[2];  // T2, the inverse of V[31..34]
+    matrix::Pair rateDiagonalColumns[2];     // V[47..50]
 };
 
 void prepareStepInvariants(ModelInstance& instance, StepInvariants& invariants);

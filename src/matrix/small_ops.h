@@ -33,12 +33,17 @@ inline void storePair(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
 
 // m x v for the 2 x 2 matrix m, as matMul forms it: each element summed
 // from 0.0, the term of the first column first, each product m(i, k) v(k).
-inline Pair matMul2x2By2(const double* m, Pair v) {
-    const Pair firstRow = loadPair(m) * v;       // m00 v0, m01 v1
-    const Pair secondRow = loadPair(m + 2) * v;  // m10 v0, m11 v1
-    const Pair firstTerms = pairOf(firstRow[0], secondRow[0]);
-    const Pair secondTerms = pairOf(firstRow[1], secondRow[1]);
-    return (Pair{0.0, 0.0} + firstTerms) + secondTerms;
+
+// The same product for m given by its rows.
+inline Pair matMulRows2x2By2(Pair firstRow, Pair secondRow, Pair v) {
+    const Pair first = firstRow * v;    // m00 v0, m01 v1
+    const Pair second = secondRow * v;  // m10 v0, m11 v1
+    return (Pair{0.0, 0.0} + pairOf(first[0], second[0])) + pairOf(first[1], second[1]);
+}
+
+// The same product for m given by its columns and v by its elements.
+inline Pair matMulColumns2x2By2(Pair firstColumn, Pair secondColumn, double v0, double v1) {
+    return (Pair{0.0, 0.0} + firstColumn * v0) + secondColumn * v1;
 }
 
 // A 2 x 2 matrix factorised as luFactor factorises it: the rows in pivot
@@ -101,18 +106,27 @@ inline bool luFactorPivoted2x2(double a00, double a01, double a10, double a11, L
 // The first elements of the two columns form row 0 of the inverse, the
 // second elements row 1.
 template <bool kSwapped>
-inline void luInverseScaled2x2(const Lu2x2& f, double x, double* d) {
+inline void luInverseRows2x2(const Lu2x2& f, double x, Pair& firstRow, Pair& secondRow) {
     constexpr Pair e0 = kSwapped ? Pair{0.0, 1.0} : Pair{1.0, 0.0};
     constexpr Pair e1 = kSwapped ? Pair{1.0, 0.0} : Pair{0.0, 1.0};
     const Pair z0 = e0 / f.l00;
-    Pair firstRow = z0;
-    Pair secondRow = e1;
+    firstRow = z0;
+    secondRow = e1;
     if (f.l11 != 0.0) {
         secondRow = (e1 - f.l10 * z0) / f.l11;
         firstRow = z0 - f.u01 * secondRow;
     }
-    storePair(d, firstRow * x);
-    storePair(d + 2, secondRow * x);
+    firstRow = firstRow * x;
+    secondRow = secondRow * x;
+}
+
+template <bool kSwapped>
+inline void luInverseScaled2x2(const Lu2x2& f, double x, double* d) {
+    Pair firstRow;
+    Pair secondRow;
+    luInverseRows2x2<kSwapped>(f, x, firstRow, secondRow);
+    storePair(d, firstRow);
+    storePair(d + 2, secondRow);
 }
 
 template <bool kSwapped>
