@@ -345,15 +345,15 @@ void runFamily(const Family& family, uint64_t seed, int sequences, int stepCount
 }
 
 TEST(Differential, DefaultsWithRandomInputs) {
-    runFamily({0.0, 0.0, 0.0, 0.3}, 1, 150, 120);
+    runFamily({0.0, 0.0, 0.0, 0.3}, 1, 300, 120);
 }
 
 TEST(Differential, RandomParametersAndStartValues) {
-    runFamily({0.3, 0.5, 0.0, 0.2}, 2, 300, 60);
+    runFamily({0.3, 0.5, 0.0, 0.2}, 2, 600, 60);
 }
 
 TEST(Differential, SpecialValuesEverywhere) {
-    runFamily({0.2, 0.4, 0.1, 0.3}, 3, 400, 40);
+    runFamily({0.2, 0.4, 0.1, 0.3}, 3, 800, 40);
 }
 
 // V[31..34] singular from the start (P[8] + P[12] = 0) or made singular,
@@ -362,7 +362,7 @@ TEST(Differential, SpecialValuesEverywhere) {
 TEST(Differential, SingularAndChangingDiagonal) {
     const double diagonals[] = {0.0, -0.0, 1e-200, 1e-160, 3.0, -2.0, kNaN, kInf, 5e-324};
     long steps = 0;
-    for (int n = 0; n < 200; ++n) {
+    for (int n = 0; n < 400; ++n) {
         Random random(40000u + static_cast<uint64_t>(n));
         Lockstep twin;
         ASSERT_TRUE(twin.valid());
@@ -395,7 +395,7 @@ TEST(Differential, SingularAndChangingDiagonal) {
         }
         steps += twin.steps;
     }
-    std::printf("  200 sequences, %ld communication steps compared\n", steps);
+    std::printf("  400 sequences, %ld communication steps compared\n", steps);
 }
 
 // Angles where the pivot of the rotation inverses changes sides or the
@@ -406,7 +406,7 @@ TEST(Differential, RotationAngles) {
                              2.356194490192345, 1e-320, 1e22,  1e300,  kInf,   -kInf,
                              kNaN,     100.0};
     long steps = 0;
-    for (int n = 0; n < 200; ++n) {
+    for (int n = 0; n < 400; ++n) {
         Random random(50000u + static_cast<uint64_t>(n));
         Lockstep twin;
         ASSERT_TRUE(twin.valid());
@@ -434,7 +434,7 @@ TEST(Differential, RotationAngles) {
         }
         steps += twin.steps;
     }
-    std::printf("  200 sequences, %ld communication steps compared\n", steps);
+    std::printf("  400 sequences, %ld communication steps compared\n", steps);
 }
 
 // The level exactly at the selection thresholds (V[10] = 0.5 and 0.2), at
@@ -446,7 +446,7 @@ TEST(Differential, LevelThresholdsAndQuantisation) {
     const double quantisationSteps[] = {0.0, -0.0, 1.0, 0.5, 1e-300, 1e-9, kNaN, kInf, -2.0};
     const double quantised[] = {2.3, 2.5, -2.3, -2.5, 0.0, -0.0, 3e9, -3e9, 1e10, 7.5};
     long steps = 0;
-    for (int n = 0; n < 200; ++n) {
+    for (int n = 0; n < 400; ++n) {
         Random random(60000u + static_cast<uint64_t>(n));
         Lockstep twin;
         ASSERT_TRUE(twin.valid());
@@ -483,14 +483,14 @@ TEST(Differential, LevelThresholdsAndQuantisation) {
         }
         steps += twin.steps;
     }
-    std::printf("  200 sequences, %ld communication steps compared\n", steps);
+    std::printf("  400 sequences, %ld communication steps compared\n", steps);
 }
 
 // Snapshots taken and restored in the middle of a run, resets and a second
 // run, and stop times inside the run.
 TEST(Differential, SnapshotsResetsAndStopTimes) {
     long steps = 0;
-    for (int n = 0; n < 100; ++n) {
+    for (int n = 0; n < 200; ++n) {
         Random random(70000u + static_cast<uint64_t>(n));
         Lockstep twin;
         ASSERT_TRUE(twin.valid());
@@ -515,7 +515,7 @@ TEST(Differential, SnapshotsResetsAndStopTimes) {
         ASSERT_TRUE(runRandomSequence(twin, random, family, 20)) << "sequence " << n;
         steps += twin.steps;
     }
-    std::printf("  100 sequences, %ld communication steps compared\n", steps);
+    std::printf("  200 sequences, %ld communication steps compared\n", steps);
 }
 
 }  // namespace
