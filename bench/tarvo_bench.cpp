@@ -3,14 +3,18 @@
 // and VR 204 = -0.5, then fmi2DoStep(k * 0.001, 0.001) for k = 0 .. N - 1
 // (N = 1000 by default: one unit of model time, 10^6 internal steps).
 //
-//   tarvo_bench [--steps N] [--repeats R] LIBRARY [REFERENCE_LIBRARY]
+//   tarvo_bench [--steps N] [--repeats R] [--instances I] LIBRARY [REFERENCE_LIBRARY]
 //
 // Each library is timed R times, alternately when there are two, and the
 // fastest run counts. Per library it prints ns per internal step, the
 // real-time factor (model time over wall time) and a 64-bit FNV-1a hash of
 // the bytes of the 247 final values; with a reference library also the
-// ratio of the two times. Exit status 1 when the hashes differ, 2 on a
-// usage or loading error.
+// ratio of the two times. With I instances, each communication step is
+// taken on every instance in turn, as a host of I units does; the time is
+// then per internal step of one instance (the real-time factor that of one
+// instance's share of the time), and all instances must end with
+// the same values. Exit status 1 when the hashes differ, 2 on a usage or
+// loading error.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -54,10 +58,14 @@ long countInternalSteps(int communicationSteps) {
 // The timed loop, kept out of line under a plain name so that callgrind can
 // count it alone (--toggle-collect=tarvo_bench_step_loop).
 extern "C" __attribute__((noinline)) int tarvo_bench_step_loop(const UnitLibrary* unit,
-                                                               fmi2Component c, int steps) {
+                                                               const fmi2Component* instances,
+                                                               int instanceCount, int steps) {
     for (int k = 0; k < steps; ++k) {
-        if (unit->doStep(c, k * kCommunicationStep, kCommunicationStep, fmi2True) != fmi2OK) {
-            return 0;
+        for (int i = 0; i < instanceCount; ++i) {
+            if (unit->doStep(instances[i], k * kCommunicationStep, kCommunicationStep,
+                             fmi2True) != fmi2OK) {
+                return 0;
+            }
         }
     }
     return 1;
@@ -65,25 +73,35 @@ extern "C" __attribute__((noinline)) int tarvo_bench_step_loop(const UnitLibrary
 
 namespace {
 
-RunResult runWorkload(const UnitLibrary& unit, int steps) {
+constexpr int kMaxInstances = 64;
+
+RunResult runWorkload(const UnitLibrary& unit, int steps, int instanceCount) {
     RunResult result;
-    fmi2Component c = instantiateUnit(unit, "bench");
-    if (c == nullptr) {
-        return result;
+    fmi2Component instances[kMaxInstances] = {};
+    bool ok = true;
+    for (int i = 0; i < instanceCount && ok; ++i) {
+        fmi2Component c = instantiateUnit(unit, "bench");
+        instances[i] = c;
+        ok = c != nullptr && unit.setupExperiment(c, fmi2False, 0.0, 0.0, fmi2False, 0.0) == fmi2OK &&
+             unit.enterInitializationMode(c) == fmi2OK &&
+             unit.exitInitializationMode(c) == fmi2OK &&
+             setValue(unit, c, kInputA, 1.0) == fmi2OK &&
+             setValue(unit, c, kInputB, -0.5) == fmi2OK;
     }
-    bool ok = unit.setupExperiment(c, fmi2False, 0.0, 0.0, fmi2False, 0.0) == fmi2OK &&
-              unit.enterInitializationMode(c) == fmi2OK &&
-              unit.exitInitializationMode(c) == fmi2OK &&
-              setValue(unit, c, kInputA, 1.0) == fmi2OK &&
-              setValue(unit, c, kInputB, -0.5) == fmi2OK;
     const auto start = std::chrono::steady_clock::now();
-    ok = ok && tarvo_bench_step_loop(&unit, c, steps) != 0;
+    ok = ok && tarvo_bench_step_loop(&unit, instances, instanceCount, steps) != 0;
     const auto stop = std::chrono::steady_clock::now();
-    double values[kValueCount];
-    ok = ok && readAllValues(unit, c, values) == fmi2OK;
-    unit.freeInstance(c);
-    result.seconds = std::chrono::duration<double>(stop - start).count();
-    result.hash = ok ? hashValues(values, kValueCount) : 0;
+    for (int i = 0; i < instanceCount; ++i) {
+        double values[kValueCount];
+        ok = ok && instances[i] != nullptr && readAllValues(unit, instances[i], values) == fmi2OK;
+        const uint64_t hash = ok ? hashValues(values, kValueCount) : 0;
+        ok = ok && (i == 0 || hash == result.hash);
+        result.hash = hash;
+        if (instances[i] != nullptr) {
+            unit.freeInstance(instances[i]);
+        }
+    }
+    result.seconds = std::chrono::duration<double>(stop - start).count() / instanceCount;
     result.ok = ok;
     return result;
 }
@@ -97,7 +115,9 @@ void report(const char* label, const char* path, const RunResult& best, long int
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: tarvo_bench [--steps N] [--repeats R] LIBRARY [REFERENCE_LIBRARY]\n");
+    std::fprintf(stderr,
+                 "usage: tarvo_bench [--steps N] [--repeats R] [--instances I] LIBRARY "
+                 "[REFERENCE_LIBRARY]\n");
     return 2;
 }
 
@@ -106,6 +126,7 @@ int usage() {
 int main(int argc, char** argv) {
     int steps = 1000;
     int repeats = 5;
+    int instanceCount = 1;
     const char* paths[2] = {nullptr, nullptr};
     int pathCount = 0;
     for (int i = 1; i < argc; ++i) {
@@ -113,13 +134,16 @@ int main(int argc, char** argv) {
             steps = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--repeats") == 0 && i + 1 < argc) {
             repeats = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--instances") == 0 && i + 1 < argc) {
+            instanceCount = std::atoi(argv[++i]);
         } else if (argv[i][0] != '-' && pathCount < 2) {
             paths[pathCount++] = argv[i];
         } else {
             return usage();
         }
     }
-    if (pathCount == 0 || steps < 1 || repeats < 1) {
+    if (pathCount == 0 || steps < 1 || repeats < 1 || instanceCount < 1 ||
+        instanceCount > kMaxInstances) {
         return usage();
     }
 
@@ -132,7 +156,7 @@ int main(int argc, char** argv) {
     RunResult best[2];
     for (int r = 0; r < repeats; ++r) {
         for (int u = 0; u < pathCount; ++u) {
-            const RunResult run = runWorkload(units[u], steps);
+            const RunResult run = runWorkload(units[u], steps, instanceCount);
             if (!run.ok) {
                 std::fprintf(stderr, "the workload failed on %s\n", paths[u]);
                 return 2;
@@ -144,8 +168,10 @@ int main(int argc, char** argv) {
     }
 
     const long internalSteps = countInternalSteps(steps);
-    std::printf("workload: %d communication steps of %g, %ld internal steps, best of %d runs\n",
-                steps, kCommunicationStep, internalSteps, repeats);
+    std::printf("workload: %d communication steps of %g, %ld internal steps, %d instance%s, "
+                "best of %d runs\n",
+                steps, kCommunicationStep, internalSteps, instanceCount,
+                instanceCount == 1 ? "" : "s", repeats);
     std::printf("instance size: %zu bytes\n", sizeof(tarvo::ModelInstance));
     report(pathCount == 2 ? "fast" : "library", paths[0], best[0], internalSteps, steps);
     if (pathCount == 2) {
