@@ -10,8 +10,10 @@
 //   the first lane and y in the second. Each lane is the same IEEE
 //   operation as in the literal evaluation, only two at a time;
 // - cos and sin of the angle are taken once each;
-// - T2, the inverse of V[31..34], is inverted again only when V[31..34]
-//   changes.
+// - what depends on parameters, inputs and fixed quantities alone is
+//   gathered once per Runge-Kutta step (prepareStepInvariants), and T2, the
+//   inverse of V[31..34], is inverted again only when V[31..34] changes;
+// - the rates are stored in the pairs the integrator loads them in.
 //
 // Two entry points share one body. The full evaluation writes everything
 // the literal one writes. The stage evaluation, for the intermediate
