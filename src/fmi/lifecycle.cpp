@@ -1,5 +1,7 @@
 // Experiment set-up, initialisation, reset and termination, and the two
 // information strings.
+#include <cmath>
+
 #include "fmi/fmi2_functions.h"
 #include "fmi/instance_state.h"
 #include "runtime/model_runtime.h"
@@ -21,11 +23,16 @@ FMI2_Export const char* fmi2GetVersion(void) {
 // Records the experiment times and loads the defaults. The tolerance is of
 // no use to a fixed-step integrator. Only a stop time given with
 // stopTimeDefined exactly 1 is taken; once defined it is never withdrawn.
+// A NaN stop time is refused and changes nothing: no step could be held to
+// it, so every step would silently run up to an internal step past its end.
 FMI2_Export fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean /*toleranceDefined*/,
                                            fmi2Real /*tolerance*/, fmi2Real startTime,
                                            fmi2Boolean stopTimeDefined, fmi2Real stopTime) {
     ModelInstance* const instance = fmi::toModelInstance(c);
     if (instance == nullptr) {
+        return fmi2Error;
+    }
+    if (stopTimeDefined == 1 && std::isnan(stopTime)) {
         return fmi2Error;
     }
     instance->startTime = startTime;

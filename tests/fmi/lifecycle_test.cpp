@@ -2,6 +2,7 @@
 // information strings.
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "fmi_fixture.h"
@@ -50,6 +51,24 @@ TEST_F(Lifecycle, OnlyStopTimeDefinedOneDefinesAndNothingWithdrawsIt) {
     ASSERT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 0.0, fmi2True, 7.0),
               fmi2OK);
     EXPECT_EQ(r.stopTime, 7.0);
+}
+
+TEST_F(Lifecycle, ANaNStopTimeIsRefusedAndChangesNothing) {
+    InstanceHandle instance = host.instantiate();
+    const ModelInstance& r = record(instance);
+    ASSERT_EQ(host.setReal(instance.get(), kCapacity, 9.0), fmi2OK);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 2.0, fmi2True, nan),
+              fmi2Error);
+    EXPECT_EQ(r.stopTimeDefined, 0);
+    EXPECT_EQ(r.startTime, 0.0);
+    EXPECT_EQ(host.getReal(instance.get(), kCapacity), 9.0);  // defaults not loaded
+    // Not defined, a NaN stop time is ignored like any other.
+    EXPECT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 0.0, fmi2False, nan),
+              fmi2OK);
+    ASSERT_EQ(api.fmi2ExitInitializationMode(instance.get()), fmi2OK);
+    ASSERT_EQ(api.fmi2DoStep(instance.get(), 0.0, 2.5e-6, fmi2True), fmi2OK);
+    EXPECT_EQ(r.currentTime, 2.5e-6);
 }
 
 TEST_F(Lifecycle, ExitInitializationStartsFromTheValuesSetSinceSetup) {

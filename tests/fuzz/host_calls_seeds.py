@@ -218,7 +218,7 @@ SEEDS = {
         + step(0, "3e-5") + step(0, "1e-6") + setup(0, stop_defined=0) + step(0, "1e-6")
         + reset(0) + setup(0, stop_defined=1, stop="-inf") + step(0)
         + setup(0, stop_defined=2, stop="0") + step(0) + free(0),
-    # A NaN stop time: the last internal step of a call passes its end.
+    # A NaN stop time is refused; the steps keep to their ends.
     "stop-time-nan":
         instantiate(0) + setup(0, stop_defined=1, stop="nan") + exit_init(0)
         + step(0, "2.5e-6") + step(0, "1e-7") + free(0),
