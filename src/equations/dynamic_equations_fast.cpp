@@ -161,9 +161,12 @@ inline void invertRotation(double c, double s, double* t4, double* t6, Pair (&t4
     const Pair u01 = a01 / l00;
     const Pair l11 = l10 != 0.0 ? a11 - u01 * l10 : a11;
     const Pair det2 = (1.0 * l11) * det;
+    // Unswapped, both have the pivot c and so the same first forward step.
+    const Pair z0ForT4 = matrix::luForwardFirst2x2<kSwapped>(l00[0]);
+    const Pair z0ForT6 = kSwapped ? matrix::luForwardFirst2x2<kSwapped>(l00[1]) : z0ForT4;
     if (det[0] != 0.0 && det2[0] != 0.0) {
-        matrix::luInverseRows2x2<kSwapped>({l00[0], u01[0], l10[0], l11[0]}, 1.0, t4Rows[0],
-                                           t4Rows[1]);
+        matrix::luInverseRowsFrom2x2<kSwapped>({l00[0], u01[0], l10[0], l11[0]}, z0ForT4, 1.0,
+                                               t4Rows[0], t4Rows[1]);
         storePair(t4, t4Rows[0]);
         storePair(t4 + 2, t4Rows[1]);
     } else {
@@ -171,8 +174,8 @@ inline void invertRotation(double c, double s, double* t4, double* t6, Pair (&t4
         t4Rows[1] = loadPair(t4 + 2);
     }
     if (det[1] != 0.0 && det2[1] != 0.0) {
-        matrix::luInverseRows2x2<kSwapped>({l00[1], u01[1], l10[1], l11[1]}, 1.0, t6Rows[0],
-                                           t6Rows[1]);
+        matrix::luInverseRowsFrom2x2<kSwapped>({l00[1], u01[1], l10[1], l11[1]}, z0ForT6, 1.0,
+                                               t6Rows[0], t6Rows[1]);
         storePair(t6, t6Rows[0]);
         storePair(t6 + 2, t6Rows[1]);
     } else {

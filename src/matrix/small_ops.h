@@ -105,11 +105,18 @@ inline bool luFactorPivoted2x2(double a00, double a01, double a10, double a11, L
 // - backward pass: z0 - u01 x1, U's diagonal being 1.
 // The first elements of the two columns form row 0 of the inverse, the
 // second elements row 1.
+// The first elements of the unit vectors in pivot order, divided by l00:
+// the forward pass's first step, the same for every matrix with this l00.
 template <bool kSwapped>
-inline void luInverseRows2x2(const Lu2x2& f, double x, Pair& firstRow, Pair& secondRow) {
+inline Pair luForwardFirst2x2(double l00) {
     constexpr Pair e0 = kSwapped ? Pair{0.0, 1.0} : Pair{1.0, 0.0};
+    return e0 / l00;
+}
+
+template <bool kSwapped>
+inline void luInverseRowsFrom2x2(const Lu2x2& f, Pair z0, double x, Pair& firstRow,
+                                 Pair& secondRow) {
     constexpr Pair e1 = kSwapped ? Pair{1.0, 0.0} : Pair{0.0, 1.0};
-    const Pair z0 = e0 / f.l00;
     firstRow = z0;
     secondRow = e1;
     if (f.l11 != 0.0) {
@@ -118,6 +125,12 @@ inline void luInverseRows2x2(const Lu2x2& f, double x, Pair& firstRow, Pair& sec
     }
     firstRow = firstRow * x;
     secondRow = secondRow * x;
+}
+
+template <bool kSwapped>
+inline void luInverseRows2x2(const Lu2x2& f, double x, Pair& firstRow, Pair& secondRow) {
+    luInverseRowsFrom2x2<kSwapped>(f, luForwardFirst2x2<kSwapped>(f.l00), x, firstRow,
+                                   secondRow);
 }
 
 template <bool kSwapped>
