@@ -62,8 +62,8 @@ extern "C" __attribute__((noinline)) int tarvo_bench_step_loop(const UnitLibrary
                                                                int instanceCount, int steps) {
     for (int k = 0; k < steps; ++k) {
         for (int i = 0; i < instanceCount; ++i) {
-            if (unit->doStep(instances[i], k * kCommunicationStep, kCommunicationStep,
-                             fmi2True) != fmi2OK) {
+            if (unit->api.fmi2DoStep(instances[i], k * kCommunicationStep, kCommunicationStep,
+                                     fmi2True) != fmi2OK) {
                 return 0;
             }
         }
@@ -82,9 +82,10 @@ RunResult runWorkload(const UnitLibrary& unit, int steps, int instanceCount) {
     for (int i = 0; i < instanceCount && ok; ++i) {
         fmi2Component c = instantiateUnit(unit, "bench");
         instances[i] = c;
-        ok = c != nullptr && unit.setupExperiment(c, fmi2False, 0.0, 0.0, fmi2False, 0.0) == fmi2OK &&
-             unit.enterInitializationMode(c) == fmi2OK &&
-             unit.exitInitializationMode(c) == fmi2OK &&
+        ok = c != nullptr &&
+             unit.api.fmi2SetupExperiment(c, fmi2False, 0.0, 0.0, fmi2False, 0.0) == fmi2OK &&
+             unit.api.fmi2EnterInitializationMode(c) == fmi2OK &&
+             unit.api.fmi2ExitInitializationMode(c) == fmi2OK &&
              setValue(unit, c, kInputA, 1.0) == fmi2OK &&
              setValue(unit, c, kInputB, -0.5) == fmi2OK;
     }
@@ -98,7 +99,7 @@ RunResult runWorkload(const UnitLibrary& unit, int steps, int instanceCount) {
         ok = ok && (i == 0 || hash == result.hash);
         result.hash = hash;
         if (instances[i] != nullptr) {
-            unit.freeInstance(instances[i]);
+            unit.api.fmi2FreeInstance(instances[i]);
         }
     }
     result.seconds = std::chrono::duration<double>(stop - start).count() / instanceCount;

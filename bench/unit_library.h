@@ -1,7 +1,8 @@
-// Tarvo_Unit.so loaded with dlopen, the way an importer loads it: the
-// exported functions that the benchmark and the differential tests call,
-// a quiet logger and a calloc/free allocator. Several builds of the unit
-// can be loaded side by side, each from its own path.
+// Tarvo_Unit.so loaded with dlopen, the way an importer loads it, with the
+// calls the benchmark and the differential tests share: a quiet logger and
+// a calloc/free allocator, instantiation, single writes, reading all values
+// and their hash. Several builds of the unit can be loaded side by side,
+// each from its own path.
 #ifndef TARVO_BENCH_UNIT_LIBRARY_H
 #define TARVO_BENCH_UNIT_LIBRARY_H
 
@@ -14,6 +15,7 @@
 
 #include "fmi/fmi2_functions.h"
 #include "fmi/model_identity.h"
+#include "host/fmi_api.h"
 
 namespace tarvo::bench {
 
@@ -27,27 +29,19 @@ inline void quietLogger(fmi2ComponentEnvironment, fmi2String, fmi2Status, fmi2St
 inline const fmi2CallbackFunctions kCallbacks = {quietLogger, std::calloc, std::free, nullptr,
                                                  nullptr};
 
+// A loaded build: its dlopen handle and the table of its exports.
 struct UnitLibrary {
     void* handle = nullptr;
-    fmi2InstantiateTYPE* instantiate = nullptr;
-    fmi2FreeInstanceTYPE* freeInstance = nullptr;
-    fmi2SetupExperimentTYPE* setupExperiment = nullptr;
-    fmi2EnterInitializationModeTYPE* enterInitializationMode = nullptr;
-    fmi2ExitInitializationModeTYPE* exitInitializationMode = nullptr;
-    fmi2ResetTYPE* reset = nullptr;
-    fmi2GetRealTYPE* getReal = nullptr;
-    fmi2SetRealTYPE* setReal = nullptr;
-    fmi2DoStepTYPE* doStep = nullptr;
-    fmi2GetFMUstateTYPE* getFMUstate = nullptr;
-    fmi2SetFMUstateTYPE* setFMUstate = nullptr;
-    fmi2FreeFMUstateTYPE* freeFMUstate = nullptr;
+    host::FmiApi api;
 };
 
-template <typename Function>
-bool resolve(void* handle, const char* name, Function*& function) {
-    function = reinterpret_cast<Function*>(dlsym(handle, name));
-    return function != nullptr;
-}
+// The exports the benchmark and the differential tests call; a build that
+// lacks one of them is refused.
+#define TARVO_BENCH_CALLS(X)                                                  \
+    X(fmi2Instantiate) X(fmi2FreeInstance) X(fmi2SetupExperiment)             \
+    X(fmi2EnterInitializationMode) X(fmi2ExitInitializationMode) X(fmi2Reset) \
+    X(fmi2GetReal) X(fmi2SetReal) X(fmi2DoStep)                               \
+    X(fmi2GetFMUstate) X(fmi2SetFMUstate) X(fmi2FreeFMUstate)
 
 // Loads the library at path (RTLD_LOCAL, so two builds never share a
 // symbol). Prints the reason and returns false when it cannot.
@@ -57,32 +51,25 @@ inline bool loadUnitLibrary(const char* path, UnitLibrary& unit) {
         std::fprintf(stderr, "cannot load %s: %s\n", path, dlerror());
         return false;
     }
-    void* h = unit.handle;
-    const bool complete =
-        resolve(h, "fmi2Instantiate", unit.instantiate) &&
-        resolve(h, "fmi2FreeInstance", unit.freeInstance) &&
-        resolve(h, "fmi2SetupExperiment", unit.setupExperiment) &&
-        resolve(h, "fmi2EnterInitializationMode", unit.enterInitializationMode) &&
-        resolve(h, "fmi2ExitInitializationMode", unit.exitInitializationMode) &&
-        resolve(h, "fmi2Reset", unit.reset) && resolve(h, "fmi2GetReal", unit.getReal) &&
-        resolve(h, "fmi2SetReal", unit.setReal) && resolve(h, "fmi2DoStep", unit.doStep) &&
-        resolve(h, "fmi2GetFMUstate", unit.getFMUstate) &&
-        resolve(h, "fmi2SetFMUstate", unit.setFMUstate) &&
-        resolve(h, "fmi2FreeFMUstate", unit.freeFMUstate);
-    if (!complete) {
-        std::fprintf(stderr, "%s lacks an FMI function: %s\n", path, dlerror());
+    unit.api = host::resolveFmiApi(unit.handle);
+#define TARVO_BENCH_REQUIRE(name)                                            \
+    if (unit.api.name == nullptr) {                                          \
+        std::fprintf(stderr, "%s lacks an FMI function: %s\n", path, #name); \
+        return false;                                                        \
     }
-    return complete;
+    TARVO_BENCH_CALLS(TARVO_BENCH_REQUIRE)
+#undef TARVO_BENCH_REQUIRE
+    return true;
 }
 
 inline fmi2Component instantiateUnit(const UnitLibrary& unit, const char* name) {
-    return unit.instantiate(name, fmi2CoSimulation, fmi::kModelGuid, "file:///tmp/res",
-                            &kCallbacks, fmi2False, fmi2False);
+    return unit.api.fmi2Instantiate(name, fmi2CoSimulation, fmi::kModelGuid, "file:///tmp/res",
+                                    &kCallbacks, fmi2False, fmi2False);
 }
 
 inline fmi2Status setValue(const UnitLibrary& unit, fmi2Component c, fmi2ValueReference vr,
                            double value) {
-    return unit.setReal(c, &vr, 1, &value);
+    return unit.api.fmi2SetReal(c, &vr, 1, &value);
 }
 
 // All 247 values, in value-reference order.
@@ -92,7 +79,7 @@ inline fmi2Status readAllValues(const UnitLibrary& unit, fmi2Component c,
     for (fmi2ValueReference vr = 0; vr < kValueCount; ++vr) {
         references[vr] = vr;
     }
-    return unit.getReal(c, references, kValueCount, values);
+    return unit.api.fmi2GetReal(c, references, kValueCount, values);
 }
 
 // 64-bit FNV-1a over the bytes of the values as they lie in memory.

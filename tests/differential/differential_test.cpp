@@ -119,8 +119,8 @@ class Lockstep {
 public:
     Lockstep() : fast_(instantiate(fastUnit())), literal_(instantiate(literalUnit())) {}
     ~Lockstep() {
-        fastUnit().freeInstance(fast_);
-        literalUnit().freeInstance(literal_);
+        fastUnit().api.fmi2FreeInstance(fast_);
+        literalUnit().api.fmi2FreeInstance(literal_);
     }
     Lockstep(const Lockstep&) = delete;
     Lockstep& operator=(const Lockstep&) = delete;
@@ -129,21 +129,23 @@ public:
 
     ::testing::AssertionResult setUp(bool stopTimeDefined, double stopTime) {
         return same("fmi2SetupExperiment",
-                    fastUnit().setupExperiment(fast_, fmi2False, 0.0, 0.0, stopTimeDefined, stopTime),
-                    literalUnit().setupExperiment(literal_, fmi2False, 0.0, 0.0, stopTimeDefined,
-                                                  stopTime));
+                    fastUnit().api.fmi2SetupExperiment(fast_, fmi2False, 0.0, 0.0,
+                                                       stopTimeDefined, stopTime),
+                    literalUnit().api.fmi2SetupExperiment(literal_, fmi2False, 0.0, 0.0,
+                                                          stopTimeDefined, stopTime));
     }
 
     ::testing::AssertionResult enterInitialisation() {
-        return same("fmi2EnterInitializationMode", fastUnit().enterInitializationMode(fast_),
-                    literalUnit().enterInitializationMode(literal_));
+        return same("fmi2EnterInitializationMode",
+                    fastUnit().api.fmi2EnterInitializationMode(fast_),
+                    literalUnit().api.fmi2EnterInitializationMode(literal_));
     }
 
     // Initialisation compares all values afterwards.
     ::testing::AssertionResult exitInitialisation() {
         const auto status = same("fmi2ExitInitializationMode",
-                                 fastUnit().exitInitializationMode(fast_),
-                                 literalUnit().exitInitializationMode(literal_));
+                                 fastUnit().api.fmi2ExitInitializationMode(fast_),
+                                 literalUnit().api.fmi2ExitInitializationMode(literal_));
         return status ? sameValues("after initialisation") : status;
     }
 
@@ -153,42 +155,44 @@ public:
     }
 
     ::testing::AssertionResult reset() {
-        return same("fmi2Reset", fastUnit().reset(fast_), literalUnit().reset(literal_));
+        return same("fmi2Reset", fastUnit().api.fmi2Reset(fast_),
+                    literalUnit().api.fmi2Reset(literal_));
     }
 
     // A communication step, then all values compared.
     ::testing::AssertionResult doStep(double communicationPoint, double stepSize) {
         ++steps;
         const auto status =
-            same("fmi2DoStep", fastUnit().doStep(fast_, communicationPoint, stepSize, fmi2True),
-                 literalUnit().doStep(literal_, communicationPoint, stepSize, fmi2True));
+            same("fmi2DoStep",
+                 fastUnit().api.fmi2DoStep(fast_, communicationPoint, stepSize, fmi2True),
+                 literalUnit().api.fmi2DoStep(literal_, communicationPoint, stepSize, fmi2True));
         return status ? sameValues("after fmi2DoStep") : status;
     }
 
     ::testing::AssertionResult takeSnapshot() {
-        return same("fmi2GetFMUstate", fastUnit().getFMUstate(fast_, &fastState_),
-                    literalUnit().getFMUstate(literal_, &literalState_));
+        return same("fmi2GetFMUstate", fastUnit().api.fmi2GetFMUstate(fast_, &fastState_),
+                    literalUnit().api.fmi2GetFMUstate(literal_, &literalState_));
     }
 
     ::testing::AssertionResult restoreSnapshot() {
         const auto status =
-            same("fmi2SetFMUstate", fastUnit().setFMUstate(fast_, fastState_),
-                 literalUnit().setFMUstate(literal_, literalState_));
+            same("fmi2SetFMUstate", fastUnit().api.fmi2SetFMUstate(fast_, fastState_),
+                 literalUnit().api.fmi2SetFMUstate(literal_, literalState_));
         return status ? sameValues("after fmi2SetFMUstate") : status;
     }
 
     void freeSnapshot() {
         if (fastState_ != nullptr) {
-            fastUnit().freeFMUstate(fast_, &fastState_);
+            fastUnit().api.fmi2FreeFMUstate(fast_, &fastState_);
         }
         if (literalState_ != nullptr) {
-            literalUnit().freeFMUstate(literal_, &literalState_);
+            literalUnit().api.fmi2FreeFMUstate(literal_, &literalState_);
         }
     }
 
     double value(fmi2ValueReference vr) const {
         double v = 0.0;
-        fastUnit().getReal(fast_, &vr, 1, &v);
+        fastUnit().api.fmi2GetReal(fast_, &vr, 1, &v);
         return v;
     }
 

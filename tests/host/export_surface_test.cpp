@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "support/fmi_api.h"
+#include "host/fmi_api.h"
 
 namespace tarvo::testing {
 namespace {
@@ -112,7 +112,8 @@ bool isAllowedDependency(const std::string& name) {
 TEST(ExportSurface, ExactlyTheThirtyFiveFmiFunctionsAreExported) {
     const DynamicSection dynamic = readDynamicSection(TARVO_UNIT_LIBRARY);
     ASSERT_TRUE(dynamic.valid) << TARVO_UNIT_LIBRARY;
-    const std::set<std::string> expected(std::begin(kExportNames), std::end(kExportNames));
+    const std::set<std::string> expected(std::begin(host::kExportNames),
+                                         std::end(host::kExportNames));
     ASSERT_EQ(expected.size(), 35u);
     EXPECT_EQ(dynamic.definedSymbols, expected);
 }

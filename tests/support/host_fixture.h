@@ -17,9 +17,12 @@
 #include <vector>
 
 #include "fmi/fmi2_functions.h"
-#include "support/fmi_api.h"
+#include "host/fmi_api.h"
 
 namespace tarvo::testing {
+
+using host::FmiApi;
+using host::resolveFmiApi;
 
 constexpr const char kTestModelGuid[] = "{3f1c9a52-7b4e-4d08-a6c3-5e92b07d41af}";
 constexpr const char kTestInstanceName[] = "unit";

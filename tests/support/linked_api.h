@@ -2,13 +2,13 @@
 #ifndef TARVO_TESTS_SUPPORT_LINKED_API_H
 #define TARVO_TESTS_SUPPORT_LINKED_API_H
 
-#include "support/fmi_api.h"
+#include "host/fmi_api.h"
 
 namespace tarvo::testing {
 
-inline const FmiApi& linkedFmiApi() {
-    static const FmiApi api = [] {
-        FmiApi table;
+inline const host::FmiApi& linkedFmiApi() {
+    static const host::FmiApi api = [] {
+        host::FmiApi table;
 #define TARVO_API_LINK(name) table.name = &::name;
         TARVO_FMI_EXPORTS(TARVO_API_LINK)
 #undef TARVO_API_LINK

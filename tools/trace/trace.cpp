@@ -12,6 +12,7 @@
 #include "fmi/fmi2_functions.h"
 #include "fmi/model_identity.h"
 #include "hex_float.h"
+#include "host/fmi_api.h"
 
 #include <dlfcn.h>
 
@@ -33,6 +34,7 @@
 namespace tarvo::trace {
 namespace {
 
+using host::FmiApi;
 using nlohmann::json;
 
 constexpr fmi2ValueReference kValueCount = 247;
@@ -181,48 +183,27 @@ Scenario readScenario(const std::string& path)
 // ---------------------------------------------------------------------------
 // The unit, loaded like any host loads it
 
-struct Unit {
-    void* handle = nullptr;
-    fmi2InstantiateTYPE* instantiate = nullptr;
-    fmi2SetupExperimentTYPE* setupExperiment = nullptr;
-    fmi2EnterInitializationModeTYPE* enterInitializationMode = nullptr;
-    fmi2ExitInitializationModeTYPE* exitInitializationMode = nullptr;
-    fmi2SetRealTYPE* setReal = nullptr;
-    fmi2GetRealTYPE* getReal = nullptr;
-    fmi2DoStepTYPE* doStep = nullptr;
-    fmi2TerminateTYPE* terminate = nullptr;
-    fmi2FreeInstanceTYPE* freeInstance = nullptr;
-};
+// The calls the host sequence makes; a unit that lacks one is refused, the
+// first one missing named.
+#define TARVO_TRACE_CALLS(X)                                                  \
+    X(fmi2Instantiate) X(fmi2SetupExperiment) X(fmi2EnterInitializationMode)  \
+    X(fmi2ExitInitializationMode) X(fmi2SetReal) X(fmi2GetReal) X(fmi2DoStep) \
+    X(fmi2Terminate) X(fmi2FreeInstance)
 
-template <typename Function>
-Function* resolve(void* handle, const char* name)
+FmiApi loadUnit(const std::string& path)
 {
-    void* symbol = dlsym(handle, name);
-    if (symbol == nullptr) {
-        throw TraceError(std::string("the unit does not export ") + name);
-    }
-    return reinterpret_cast<Function*>(symbol);
-}
-
-Unit loadUnit(const std::string& path)
-{
-    Unit unit;
-    unit.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (unit.handle == nullptr) {
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
         const char* reason = dlerror();
         throw TraceError("cannot load " + path + ": " + (reason ? reason : "unknown reason"));
     }
-    unit.instantiate = resolve<fmi2InstantiateTYPE>(unit.handle, "fmi2Instantiate");
-    unit.setupExperiment = resolve<fmi2SetupExperimentTYPE>(unit.handle, "fmi2SetupExperiment");
-    unit.enterInitializationMode =
-        resolve<fmi2EnterInitializationModeTYPE>(unit.handle, "fmi2EnterInitializationMode");
-    unit.exitInitializationMode =
-        resolve<fmi2ExitInitializationModeTYPE>(unit.handle, "fmi2ExitInitializationMode");
-    unit.setReal = resolve<fmi2SetRealTYPE>(unit.handle, "fmi2SetReal");
-    unit.getReal = resolve<fmi2GetRealTYPE>(unit.handle, "fmi2GetReal");
-    unit.doStep = resolve<fmi2DoStepTYPE>(unit.handle, "fmi2DoStep");
-    unit.terminate = resolve<fmi2TerminateTYPE>(unit.handle, "fmi2Terminate");
-    unit.freeInstance = resolve<fmi2FreeInstanceTYPE>(unit.handle, "fmi2FreeInstance");
+    const FmiApi unit = host::resolveFmiApi(library);
+#define TARVO_TRACE_REQUIRE(name)                                           \
+    if (unit.name == nullptr) {                                             \
+        throw TraceError(std::string("the unit does not export ") + #name); \
+    }
+    TARVO_TRACE_CALLS(TARVO_TRACE_REQUIRE)
+#undef TARVO_TRACE_REQUIRE
     return unit;
 }
 
@@ -272,15 +253,15 @@ void warnIfFailed(fmi2Status status, const std::string& call)
     }
 }
 
-void applySets(const Unit& unit, fmi2Component instance, const std::vector<SetCall>& sets)
+void applySets(const FmiApi& unit, fmi2Component instance, const std::vector<SetCall>& sets)
 {
     for (const SetCall& set : sets) {
-        warnIfFailed(unit.setReal(instance, &set.valueReference, 1, &set.value),
+        warnIfFailed(unit.fmi2SetReal(instance, &set.valueReference, 1, &set.value),
                      "fmi2SetReal(" + std::to_string(set.valueReference) + ")");
     }
 }
 
-Record takeRecord(const Unit& unit, fmi2Component instance, fmi2Status status)
+Record takeRecord(const FmiApi& unit, fmi2Component instance, fmi2Status status)
 {
     Record record;
     record.status = static_cast<int>(status);
@@ -293,7 +274,7 @@ Record takeRecord(const Unit& unit, fmi2Component instance, fmi2Status status)
         references[vr] = vr;
         values[vr] = std::numeric_limits<double>::quiet_NaN();
     }
-    const fmi2Status readStatus = unit.getReal(instance, references, kValueCount, values);
+    const fmi2Status readStatus = unit.fmi2GetReal(instance, references, kValueCount, values);
     if (readStatus != fmi2OK) {
         throw TraceError("fmi2GetReal returned status " +
                          std::to_string(static_cast<int>(readStatus)));
@@ -308,26 +289,26 @@ Record takeRecord(const Unit& unit, fmi2Component instance, fmi2Status status)
 // writes, then per step its writes and one fmi2DoStep, a record after
 // initialisation and after every step. A failing step is recorded and the
 // run goes on; after fmi2Fatal nothing more is called.
-TraceResult runScenario(const Unit& unit, const Scenario& scenario)
+TraceResult runScenario(const FmiApi& unit, const Scenario& scenario)
 {
     const fmi2CallbackFunctions callbacks = {logToStderr, allocateZeroed, freeAllocated, nullptr,
                                              const_cast<char*>(scenario.name.c_str())};
     fmi2Component instance =
-        unit.instantiate(scenario.name.c_str(), fmi2CoSimulation, tarvo::fmi::kModelGuid,
-                         "file:///tmp/res", &callbacks, fmi2False, fmi2False);
+        unit.fmi2Instantiate(scenario.name.c_str(), fmi2CoSimulation, tarvo::fmi::kModelGuid,
+                             "file:///tmp/res", &callbacks, fmi2False, fmi2False);
     if (instance == nullptr) {
         throw TraceError("fmi2Instantiate returned no instance");
     }
 
     TraceResult result;
     result.name = scenario.name;
-    warnIfFailed(unit.setupExperiment(instance, fmi2False, 0.0, scenario.startTime,
-                                      scenario.stopTimeDefined ? fmi2True : fmi2False,
-                                      scenario.stopTime),
+    warnIfFailed(unit.fmi2SetupExperiment(instance, fmi2False, 0.0, scenario.startTime,
+                                          scenario.stopTimeDefined ? fmi2True : fmi2False,
+                                          scenario.stopTime),
                  "fmi2SetupExperiment");
-    warnIfFailed(unit.enterInitializationMode(instance), "fmi2EnterInitializationMode");
+    warnIfFailed(unit.fmi2EnterInitializationMode(instance), "fmi2EnterInitializationMode");
     applySets(unit, instance, scenario.initSets);
-    fmi2Status status = unit.exitInitializationMode(instance);
+    fmi2Status status = unit.fmi2ExitInitializationMode(instance);
     result.records.push_back(takeRecord(unit, instance, status));
 
     for (const Step& step : scenario.steps) {
@@ -335,14 +316,14 @@ TraceResult runScenario(const Unit& unit, const Scenario& scenario)
             break;
         }
         applySets(unit, instance, step.sets);
-        status = unit.doStep(instance, step.communicationPoint, step.stepSize, fmi2True);
+        status = unit.fmi2DoStep(instance, step.communicationPoint, step.stepSize, fmi2True);
         result.records.push_back(takeRecord(unit, instance, status));
     }
     if (status == fmi2Fatal) {
         return result;
     }
-    warnIfFailed(unit.terminate(instance), "fmi2Terminate");
-    unit.freeInstance(instance);
+    warnIfFailed(unit.fmi2Terminate(instance), "fmi2Terminate");
+    unit.fmi2FreeInstance(instance);
     return result;
 }
 
@@ -498,7 +479,7 @@ int run(int argc, char** argv)
 {
     const Options options = parseOptions(argc, argv);
     const Scenario scenario = readScenario(options.scenarioPath);
-    const Unit unit = loadUnit(options.libraryPath);
+    const FmiApi unit = loadUnit(options.libraryPath);
     const TraceResult result = runScenario(unit, scenario);
 
     if (!options.outputPath.empty()) {

@@ -1,13 +1,14 @@
-// The 35 exported functions as a table of pointers, so that the same test
-// code drives the unit linked in or loaded with dlopen.
-#ifndef TARVO_TESTS_SUPPORT_FMI_API_H
-#define TARVO_TESTS_SUPPORT_FMI_API_H
+// The 35 exported functions as a table of pointers, for every host-side
+// program: the tools, the benchmark and the tests, which drive the unit
+// linked in or loaded with dlopen through the same table.
+#ifndef TARVO_TOOLS_HOST_FMI_API_H
+#define TARVO_TOOLS_HOST_FMI_API_H
 
 #include <dlfcn.h>
 
 #include "fmi/fmi2_functions.h"
 
-namespace tarvo::testing {
+namespace tarvo::host {
 
 #define TARVO_FMI_EXPORTS(X)          \
     X(fmi2GetTypesPlatform)           \
@@ -76,6 +77,6 @@ inline FmiApi resolveFmiApi(void* library, int* missingExports = nullptr) {
     return api;
 }
 
-}  // namespace tarvo::testing
+}  // namespace tarvo::host
 
-#endif  // TARVO_TESTS_SUPPORT_FMI_API_H
+#endif  // TARVO_TOOLS_HOST_FMI_API_H
