@@ -196,18 +196,18 @@ inline void evaluate(ModelInstance& instance, const StepInvariants& k) {
 
     // A value of this evaluation, stored only by a full one: V[i], or the
     // channel pair V[i] (A) and V[i + mirror] (B), or the 2-vector V[i..i+1].
-    const auto keep = [V](int i, double value) {
+    const auto keep = [=](int i, double value) {
         if constexpr (kFull) {
             V[i] = value;
         }
     };
-    const auto keepChannels = [V](int i, int mirror, Pair value) {
+    const auto keepChannels = [=](int i, int mirror, Pair value) {
         if constexpr (kFull) {
             V[i] = value[0];
             V[i + mirror] = value[1];
         }
     };
-    const auto keepVector = [V](int i, Pair value) {
+    const auto keepVector = [=](int i, Pair value) {
         if constexpr (kFull) {
             storePair(V + i, value);
         }
