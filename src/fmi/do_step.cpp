@@ -40,25 +40,42 @@ fmi2Status doStep(ModelInstance& instance, double communicationPoint, double ste
         instance.parametersChanged = 0;
     }
     const double tEnd = endOfStep(instance, stepEnd);
+    // The internal steps form one run, begun at the first of them (a call
+    // that integrates nothing touches nothing) and ended, outputs and all,
+    // however the loop ends.
+    runtime::StepRun run;
+    bool running = false;
+    fmi2Status status = fmi2OK;
     while (tEnd > instance.currentTime) {
         if (instance.stopTimeDefined != 0 && instance.currentTime >= instance.stopTime) {
             logFinishTimeExceeded(instance.functions, instance.instanceName,
                                   instance.currentTime, instance.stopTime);
-            return fmi2Error;
+            status = fmi2Error;
+            break;
         }
         if (instance.stopRequested == 1) {
-            return fmi2Error;
+            status = fmi2Error;
+            break;
+        }
+        if (!running) {
+            runtime::beginStepRun(instance, run);
+            running = true;
         }
         const double stepStart = instance.currentTime;
-        if (runtime::doModelStep(instance, stepStart, tEnd) == 0) {
-            return fmi2Error;
+        if (runtime::doModelStep(instance, stepStart, tEnd, run) == 0) {
+            status = fmi2Error;
+            break;
         }
         // A step that does not move the clock forward would repeat forever.
         if (!(instance.currentTime > stepStart)) {
-            return fmi2Error;
+            status = fmi2Error;
+            break;
         }
     }
-    return fmi2OK;
+    if (running) {
+        runtime::endStepRun(instance);
+    }
+    return status;
 }
 
 }  // namespace

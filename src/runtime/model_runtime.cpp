@@ -42,14 +42,28 @@ int initializeModel(ModelInstance& instance) {
     return 1;
 }
 
-int doModelStep(ModelInstance& instance, double time, double targetTime) {
+void beginStepRun(ModelInstance& instance, StepRun& run) {
+    equations::prepareStepInvariants(instance, run.invariants);
+}
+
+int doModelStep(ModelInstance& instance, double time, double targetTime, const StepRun& run) {
     instance.currentTime = time;
     preStepHook(instance);
-    if (rk4Step(instance, targetTime) == 0) {
+    return rk4Step(instance, targetTime, run.invariants);
+}
+
+void endStepRun(ModelInstance& instance) {
+    // Outputs match the states after the run's last internal step.
+    equations::evaluateOutputEquations(instance);
+}
+
+int doModelStep(ModelInstance& instance, double time, double targetTime) {
+    StepRun run;
+    beginStepRun(instance, run);
+    if (doModelStep(instance, time, targetTime, run) == 0) {
         return 0;
     }
-    // Outputs match the states after every internal step.
-    equations::evaluateOutputEquations(instance);
+    endStepRun(instance);
     return 1;
 }
 

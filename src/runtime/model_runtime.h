@@ -4,6 +4,7 @@
 #ifndef TARVO_RUNTIME_MODEL_RUNTIME_H
 #define TARVO_RUNTIME_MODEL_RUNTIME_H
 
+#include "equations/equations.h"
 #include "fmi/model_instance.h"
 
 namespace tarvo::runtime {
@@ -16,12 +17,31 @@ void bindSections(ModelInstance& instance);
 void setStartValues(ModelInstance& instance);
 
 int initializeModel(ModelInstance& instance);
+
+// One internal step from time towards targetTime, then the outputs.
 int doModelStep(ModelInstance& instance, double time, double targetTime);
+
+// The internal steps of one communication step, as a run: begin it right
+// before the first step, make each step with it, and end it after the last.
+// Parameters and inputs cannot change in between, so what the equations
+// take from them alone is gathered once per run; and the outputs, which
+// nothing but the host reads, are brought up to date once, at its end. The
+// values a host then reads are those of one doModelStep per step.
+struct StepRun {
+    equations::StepInvariants invariants;
+};
+void beginStepRun(ModelInstance& instance, StepRun& run);
+int doModelStep(ModelInstance& instance, double time, double targetTime, const StepRun& run);
+void endStepRun(ModelInstance& instance);
+
 int terminateModel(ModelInstance& instance, double time);
 int clearWorkArea(ModelInstance& instance);
 void preStepHook(ModelInstance& instance);
 
-// One classical Runge-Kutta 4 step of at most stepSize towards targetTime.
+// One classical Runge-Kutta 4 step of at most stepSize towards targetTime;
+// the invariants are those of the current parameters and inputs.
+int rk4Step(ModelInstance& instance, double targetTime,
+            const equations::StepInvariants& invariants);
 int rk4Step(ModelInstance& instance, double targetTime);
 
 }  // namespace tarvo::runtime

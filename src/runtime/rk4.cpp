@@ -14,6 +14,13 @@ constexpr double kOneSixth = 0.16666666666666666;
 }  // namespace
 
 int rk4Step(ModelInstance& instance, double targetTime) {
+    equations::StepInvariants invariants;
+    equations::prepareStepInvariants(instance, invariants);
+    return rk4Step(instance, targetTime, invariants);
+}
+
+int rk4Step(ModelInstance& instance, double targetTime,
+            const equations::StepInvariants& invariants) {
     // States and rates at their fixed places in the record's own data, so
     // that the compiler sees they never overlap the work area.
     double* const S = instance.modelData + kStatesStart;
@@ -28,12 +35,6 @@ int rk4Step(ModelInstance& instance, double targetTime) {
         w.savedStates[i] = S[i];
     }
     const double h = (targetTime - t0 < instance.stepSize) ? targetTime - t0 : instance.stepSize;
-    // Parameters and inputs stay as they are during the step: what the
-    // equations take from them alone is gathered once (and filled in by
-    // prepareStepInvariants, so it needs no initialisation here).
-    equations::StepInvariants invariants;
-    equations::prepareStepInvariants(instance, invariants);
-
     for (uint32_t i = 0; i < kStateCount; ++i) {
         w.k1[i] = R[i] * h;
         S[i] = w.k1[i] * 0.5 + w.savedStates[i];

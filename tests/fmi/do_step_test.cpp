@@ -77,6 +77,32 @@ TEST_F(DoStep, AStepThatEndsBehindTheClockOnlyUpdatesParameters) {
     EXPECT_EQ(r().currentTime, 2e-5);
 }
 
+// The outputs copy states and results of the last internal step, whichever
+// way a call ends; a call that integrates nothing leaves them as they are.
+TEST_F(DoStep, OutputsFollowTheLastInternalStepOfEveryCall) {
+    constexpr fmi2ValueReference kOutput = 205;  // V[137], a copy of S[8]
+    constexpr fmi2ValueReference kSource = 214;  // S[8]
+    ASSERT_EQ(host.setReal(instance.get(), 203, 1.0), fmi2OK);
+    ASSERT_EQ(step(0.0, 2e-5), fmi2OK);
+    ASSERT_NE(host.getReal(instance.get(), kSource), 0.0);
+    EXPECT_EQ(host.getReal(instance.get(), kOutput), host.getReal(instance.get(), kSource));
+
+    ASSERT_EQ(host.setReal(instance.get(), kOutput, -5.0), fmi2OK);
+    EXPECT_EQ(step(0.0, -1.0), fmi2OK);
+    EXPECT_EQ(host.getReal(instance.get(), kOutput), -5.0);
+
+    stopAt(1e-5, 0.0);
+    ASSERT_EQ(host.setReal(instance.get(), 203, 1.0), fmi2OK);
+    ASSERT_EQ(host.setReal(instance.get(), kOutput, -5.0), fmi2OK);
+    EXPECT_EQ(step(0.0, 2e-5), fmi2Error);  // stops at 1e-5 with the message
+    EXPECT_EQ(r().currentTime, 1e-5);
+    EXPECT_EQ(host.getReal(instance.get(), kOutput), host.getReal(instance.get(), kSource));
+    ASSERT_EQ(host.setReal(instance.get(), kOutput, -5.0), fmi2OK);
+    EXPECT_EQ(step(1e-5, 1e-5), fmi2Error);  // fails before integrating
+    EXPECT_EQ(host.getReal(instance.get(), kOutput), -5.0);
+    host.log.clear();
+}
+
 TEST_F(DoStep, TheModelIntegratesFromItsOwnClockToTheEndOfTheStep) {
     ASSERT_EQ(step(0.0, 0.001), fmi2OK);
     EXPECT_EQ(r().currentTime, 0.0 + 0.001);
