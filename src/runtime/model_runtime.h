@@ -42,7 +42,6 @@ void preStepHook(ModelInstance& instance);
 // the invariants are those of the current parameters and inputs.
 int rk4Step(ModelInstance& instance, double targetTime,
             const equations::StepInvariants& invariants);
-int rk4Step(ModelInstance& instance, double targetTime);
 
 }  // namespace tarvo::runtime
 

@@ -13,12 +13,6 @@ constexpr double kOneSixth = 0.16666666666666666;
 
 }  // namespace
 
-int rk4Step(ModelInstance& instance, double targetTime) {
-    equations::StepInvariants invariants;
-    equations::prepareStepInvariants(instance, invariants);
-    return rk4Step(instance, targetTime, invariants);
-}
-
 int rk4Step(ModelInstance& instance, double targetTime,
             const equations::StepInvariants& invariants) {
     // States and rates at their fixed places in the record's own data, so
