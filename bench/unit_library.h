@@ -16,10 +16,11 @@
 #include "fmi/fmi2_functions.h"
 #include "fmi/model_identity.h"
 #include "host/fmi_api.h"
+#include "runtime/model_data.h"
 
 namespace tarvo::bench {
 
-constexpr fmi2ValueReference kValueCount = 247;
+constexpr fmi2ValueReference kValueCount = runtime::kModelDataSize;
 constexpr fmi2ValueReference kInputA = 203;
 constexpr fmi2ValueReference kInputB = 204;
 
