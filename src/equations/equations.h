@@ -45,6 +45,12 @@ struct StepInvariants {
     matrix::Pair factors104;   // P[43], P[46]
     matrix::Pair rowFirsts;    // V[20], V[27]
     matrix::Pair rowSeconds;   // V[21], V[28]
+    matrix::Pair rowA;         // V[20..21]
+    matrix::Pair rowB;         // V[27..28]
+    matrix::Pair capacityAndRateDivisor;  // P[0], V[29]
+    double capacity;           // P[0]
+    double angleOffset;        // P[15]
+    double driveFactors[2];    // P[3] while the level lasts, P[4] once it is empty
     matrix::Pair diagonalInverseColumns[2];  // T2, the inverse of V[31..34]
     matrix::Pair rateDiagonalColumns[2];     // V[47..50]
 };

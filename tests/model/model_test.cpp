@@ -30,9 +30,9 @@ protected:
     // One integration step towards target, with the invariants of the
     // current parameters and inputs.
     int rk4(double target) {
-        runtime::StepRun run;
-        runtime::beginStepRun(m, run);
-        return runtime::rk4Step(m, target, run.invariants);
+        equations::StepInvariants invariants;
+        equations::prepareStepInvariants(m, invariants);
+        return runtime::rk4Step(m, target, invariants);
     }
 
     // Runs the dynamic equations once more on the current data.
