@@ -73,21 +73,30 @@ inline void invertDiagonal(double* t2, const double* operand, double* memo) {
     invertDiagonalAndKeep(t2, operand, memo);
 }
 
-// The states as the record holds them, the evaluation on them, and the
-// rates and carried values back into the record. The rates are stored two
-// by two in the pairs the record's integrator (rk4Step) loads them in, so
-// that each of its loads finds one store to take the values from.
+// The states as the record holds them, and the rates as they come.
+struct RecordStage {
+    const StatePairs& states;
+    StatePairs& rates;
+    Pair state(StatePair pair) const { return states.of[pair]; }
+    void rate(StatePair pair, Pair value) { rates.of[pair] = value; }
+};
+
+// The evaluation on the record's states, its rates and carried values put
+// back into the record. The rates are stored two by two in the pairs the
+// record's integrator (rk4Step) loads them in, so that each of its loads
+// finds one store to take the values from.
 template <bool kFull>
 inline void evaluateOnRecord(ModelInstance& instance, const StepInvariants& invariants) {
     double* const data = instance.modelData;
     double* const V = data + runtime::kVariablesStart;
     double* const R = data + runtime::kRatesStart;
+    const StatePairs states = loadStatePairs(data + runtime::kStatesStart);
     StatePairs rates;
+    RecordStage stage{states, rates};
     CarriedValues carried = loadCarriedValues(V);
-    evaluateDynamicPairs<kFull>(instance, invariants,
-                                loadStatePairs(data + runtime::kStatesStart), carried, rates);
+    evaluateDynamicPairs<kFull>(instance, invariants, stage, carried);
     storeCarriedValues(V, carried);
-    const Pair r2r7 = rates.of[kS2S7];
+    const Pair r7r2 = rates.of[kS7S2];
     const Pair r3 = rates.of[kS3S4];
     const Pair r5 = rates.of[kS5S6];
     const Pair r10 = rates.of[kS10S13];
@@ -95,9 +104,9 @@ inline void evaluateOnRecord(ModelInstance& instance, const StepInvariants& inva
     const Pair r12 = rates.of[kS12S15];
     const Pair r16 = rates.of[kS16S18];
     const Pair r17 = rates.of[kS17S19];
-    storePair(R + 2, pairOf(r2r7[0], r3[0]));
+    storePair(R + 2, pairOf(r7r2[1], r3[0]));
     storePair(R + 4, pairOf(r3[1], r5[0]));
-    storePair(R + 6, pairOf(r5[1], r2r7[1]));
+    storePair(R + 6, pairOf(r5[1], r7r2[0]));
     storePair(R + 8, rates.of[kS8S9]);
     storePair(R + 10, pairOf(r10[0], r11[0]));
     storePair(R + 12, pairOf(r12[0], r10[1]));
@@ -133,8 +142,8 @@ void prepareStepInvariants(ModelInstance& instance, StepInvariants& k) {
     k.capacityAndRateDivisor = pairOf(P[0], V[29]);
     k.capacity = P[0];
     k.angleOffset = P[15];
-    k.driveFactors[0] = P[3];
-    k.driveFactors[1] = P[4];
+    k.driveFactors[0] = pairOf(P[3], P[3]);
+    k.driveFactors[1] = pairOf(P[4], P[4]);
     // A singular V[31..34] leaves T2 as it was.
     double* const t2 = instance.matrixStorage + kT2;
     invertDiagonal(t2, V + kDiagonal, instance.inverseWorkspace);

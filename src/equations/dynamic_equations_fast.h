@@ -23,39 +23,24 @@
 #ifndef TARVO_EQUATIONS_DYNAMIC_EQUATIONS_FAST_H
 #define TARVO_EQUATIONS_DYNAMIC_EQUATIONS_FAST_H
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "equations/equations.h"
 #include "matrix/scalar.h"
 #include "matrix/small_ops.h"
 #include "runtime/model_data.h"
 
+// Inlined wherever it is used: the integrator keeps its values in registers
+// across the evaluations it makes.
+#if defined(__GNUC__)
+#define TARVO_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define TARVO_ALWAYS_INLINE inline
+#endif
+
 namespace tarvo::equations {
-
-// The 20 states as ten pairs, in the lanes the equations read them in; the
-// rates of the states come in the same pairs. (S[2], S[7]) and (S[10],
-// S[13]) are no neighbours in the record, the others are.
-enum StatePair : int {
-    kS0S1,    // the level latch follows these; constant rates R[0], R[1]
-    kS2S7,    // S[2] gives R[7], S[7] the angle
-    kS3S4,    // give R[5..6] through T2
-    kS5S6,    // read only by a full evaluation
-    kS8S9,    // read only by a full evaluation (the quantised values)
-    kS10S13,  // drawn from the level
-    kS11S14,
-    kS12S15,
-    kS16S18,
-    kS17S19,
-    kStatePairCount
-};
-
-// The state index of each lane of each pair.
-constexpr int kStatePairLanes[kStatePairCount][2] = {
-    {0, 1}, {2, 7}, {3, 4}, {5, 6}, {8, 9}, {10, 13}, {11, 14}, {12, 15}, {16, 18}, {17, 19}};
-
-struct StatePairs {
-    matrix::Pair of[kStatePairCount];
-};
 
 inline StatePairs loadStatePairs(const double* s) {
     StatePairs pairs;
@@ -72,25 +57,63 @@ inline void storeStatePairs(double* s, const StatePairs& pairs) {
     }
 }
 
-// What an evaluation reads back from the one before it.
+// The triple V[12..14] that a fraction of the capacity left selects, or
+// the one before when the fraction selects none (exactly 0.5 or 0.2, NaN).
+inline void selectTriple(double fraction, double (&triple)[3]) {
+    if (fraction > 0.5) {
+        triple[0] = 0.0;
+        triple[1] = 1.0;
+        triple[2] = 0.0;
+    }
+    if (fraction < 0.5 && fraction > 0.2) {
+        triple[0] = 1.0;
+        triple[1] = 0.76;
+        triple[2] = 0.0;
+    }
+    if (fraction < 0.2) {
+        triple[0] = 0.72;
+        triple[1] = 0.0;
+        triple[2] = 0.16;
+    }
+}
+
+// What an evaluation reads back from the one before it: the level V[7],
+// the latch V[9], V[8] (S[0] and S[1] as last latched) and the triple
+// V[12..14]. The triple is kept as the fraction that selects it last and
+// the triple before that, so that an evaluation need not write it: it is
+// selectTriple(fraction, tripleBefore), and only a fraction that selects
+// none makes that the new triple before.
 struct CarriedValues {
-    double level;      // V[7]
-    double latchedS1;  // V[8]
-    double latchedS0;  // V[9]
-    double triple[3];  // V[12..14]
+    double level;
+    matrix::Pair latched;
+    double fraction;
+    double tripleBefore[3];
 };
 
 inline CarriedValues loadCarriedValues(const double* v) {
-    return {v[7], v[8], v[9], {v[12], v[13], v[14]}};
+    // A NaN fraction selects no triple: V[12..14] stay as they are.
+    return {v[7], matrix::pairOf(v[9], v[8]), std::numeric_limits<double>::quiet_NaN(), {v[12], v[13], v[14]}};
 }
 
 inline void storeCarriedValues(double* v, const CarriedValues& carried) {
+    double triple[3] = {carried.tripleBefore[0], carried.tripleBefore[1],
+                        carried.tripleBefore[2]};
+    selectTriple(carried.fraction, triple);
     v[7] = carried.level;
-    v[8] = carried.latchedS1;
-    v[9] = carried.latchedS0;
-    v[12] = carried.triple[0];
-    v[13] = carried.triple[1];
-    v[14] = carried.triple[2];
+    v[8] = carried.latched[1];
+    v[9] = carried.latched[0];
+    v[12] = triple[0];
+    v[13] = triple[1];
+    v[14] = triple[2];
+}
+
+// Carries a new fraction forward (see CarriedValues).
+inline void carryFraction(CarriedValues& carried, double fraction) {
+    // Exactly 0.5 or 0.2, or NaN: neither below nor above one of them.
+    if (!std::islessgreater(fraction, 0.5) || !std::islessgreater(fraction, 0.2)) {
+        selectTriple(carried.fraction, carried.tripleBefore);
+    }
+    carried.fraction = fraction;
 }
 
 namespace fast {
@@ -140,6 +163,11 @@ inline Pair negateSecond(Pair v) {
     return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) ^ PairBits{0, INT64_MIN});
 }
 
+// Flips the sign bit of the first lane only.
+inline Pair negateFirst(Pair v) {
+    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) ^ PairBits{INT64_MIN, 0});
+}
+
 // Flips the sign bit of both lanes.
 inline Pair negate(Pair v) {
     return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) ^ PairBits{INT64_MIN, INT64_MIN});
@@ -163,21 +191,15 @@ inline Pair quantise(Pair value, Pair halfStep, Pair step, Pair& shifted) {
     return shifted - remainder;
 }
 
-// T4 and T6: the inverses of the rotation matrix (c, -s; s, c) and of its
-// transpose T7 = (c, s; -s, c), each with the factor 1.0. Both pivot on |s|
-// against |c|, so one decision serves both, and both are factorised side
-// by side, T4's matrix in the first lane and T6's in the second.
-//
-// Neither matrix is ever singular: cos and sin of a double are both NaN or
-// have c^2 + s^2 within rounding of 1, so the first pivot (the larger of
-// |c| and |s|) is at least 0.7, and the second, that pivot plus a product
-// of the same sign, no smaller; a NaN passes the tests as well. A lane
-// found singular would keep the inverse a full evaluation stored last,
-// which is what the literal inverse does whenever no inversion succeeded
-// in between; a stage evaluation therefore stores none.
+// The general factorisation of the rotation matrix (c, -s; s, c), for T4,
+// and of its transpose T7 = (c, s; -s, c), for T6, side by side (T4's in
+// the first lane, T6's in the second), as luFactor and the forward and
+// backward passes form them; each with the factor 1.0. Both pivot on |s|
+// against |c|, so one decision serves both. A lane found singular keeps
+// the inverse stored last, as the literal inverse does.
 template <bool kSwapped, bool kFull>
-inline void invertRotation(double c, double s, double* t4, double* t6, Pair (&t4Rows)[2],
-                           Pair (&t6Rows)[2]) {
+inline void invertRotationGeneral(double c, double s, double* t4, double* t6,
+                                  Pair (&t4Rows)[2], Pair (&t6Rows)[2]) {
     // The rows in pivot order.
     const Pair l00 = kSwapped ? pairOf(s, -s) : pairOf(c, c);
     const Pair a01 = kSwapped ? pairOf(c, c) : pairOf(-s, s);
@@ -214,19 +236,84 @@ inline void invertRotation(double c, double s, double* t4, double* t6, Pair (&t4
     }
 }
 
+// T4 alone, for c and s whose magnitudes lie in [2^-500, 1]: then
+// neither pivot can be zero (the second is the first plus a product of the
+// same sign), so every test of the general factorisation passes and only
+// its arithmetic is left.
+template <bool kSwapped>
+inline void invertRotationT4(double c, double s, Pair (&t4Rows)[2]) {
+    const double l00 = kSwapped ? s : c;
+    const double l10 = kSwapped ? c : s;
+    const double u01 = (kSwapped ? c : -s) / l00;
+    const double l11 = (kSwapped ? -s : c) - u01 * l10;
+    constexpr Pair e1 = kSwapped ? Pair{1.0, 0.0} : Pair{0.0, 1.0};
+    const Pair z0 = matrix::luForwardFirst2x2<kSwapped>(l00);
+    t4Rows[1] = (e1 - l10 * z0) / l11;
+    t4Rows[0] = z0 - u01 * t4Rows[1];
+}
+
+// T4 and T6: the inverses of the rotation matrix and of its transpose T7,
+// each with the factor 1.0, as the general LU inverse forms them.
+//
+// For c and s of magnitudes in [2^-500, 1], T6 is T4 with the signs of
+// its off-diagonal elements flipped, bit for bit: step by step the two
+// factorisations meet the same magnitudes (u01 and the second forward
+// elements of opposite sign, the pivots equal or of opposite sign), no
+// product can underflow to a zero whose sign would differ, and IEEE
+// rounding is symmetric in sign. cos and sin of any angle the model meets
+// lie in that range, except where the angle is 0 or (near) a multiple of pi
+// or NaN; those take the general path.
+//
+// Nor is the rotation matrix ever singular: cos and sin of a double are
+// both NaN or have c^2 + s^2 within rounding of 1, so the first pivot (the
+// larger of |c| and |s|) is at least 0.7, and the second no smaller. The
+// general path's fallback to the inverse stored last never runs, so a
+// stage evaluation stores no inverse.
+template <bool kFull>
+inline void invertRotation(double c, double s, double* t4, double* t6, Pair (&t4Rows)[2],
+                           Pair (&t6Rows)[2]) {
+    // cos and sin lie in [-1, 1]; NaN fails the comparisons.
+    const double absC = std::fabs(c);
+    const double absS = std::fabs(s);
+    if (absC >= 0x1p-500 && absS >= 0x1p-500) {
+        // luPivotSwaps2x2(c, s) for a non-zero c.
+        if (absS > absC) {
+            invertRotationT4<true>(c, s, t4Rows);
+        } else {
+            invertRotationT4<false>(c, s, t4Rows);
+        }
+        t6Rows[0] = negateSecond(t4Rows[0]);
+        t6Rows[1] = negateFirst(t4Rows[1]);
+        if constexpr (kFull) {
+            storePair(t4, t4Rows[0]);
+            storePair(t4 + 2, t4Rows[1]);
+            storePair(t6, t6Rows[0]);
+            storePair(t6 + 2, t6Rows[1]);
+        }
+    } else if (matrix::luPivotSwaps2x2(c, s)) {
+        invertRotationGeneral<true, kFull>(c, s, t4, t6, t4Rows, t6Rows);
+    } else {
+        invertRotationGeneral<false, kFull>(c, s, t4, t6, t4Rows, t6Rows);
+    }
+}
+
 }  // namespace fast
 
-// One evaluation of the derivative function at the states s: the rates
-// R[2..19] into rates (the pair of R[0], R[1] is left as it is: they are
-// constants of the parameter equations), the carried values brought
-// forward, and with kFull every variable and intermediate matrix written
-// into the instance as the literal evaluation writes them. The invariants
-// must be those of the current parameters and inputs. evaluationCount is
-// the caller's.
-template <bool kFull>
-__attribute__((always_inline)) inline void evaluateDynamicPairs(ModelInstance& instance, const StepInvariants& k,
-                                 const StatePairs& s, CarriedValues& carried,
-                                 StatePairs& rates) {
+// One evaluation of the derivative function. The stage gives the states of
+// each pair (Pair state(StatePair), asked at most once per pair, and only
+// for the pairs the rates need unless kFull) and takes the rates of each
+// pair as soon as they are known (void rate(StatePair, Pair); every pair
+// but (R[0], R[1]), which are constants of the parameter equations). The
+// carried values are brought forward; with kFull every variable and
+// intermediate matrix is written into the instance as the literal
+// evaluation writes them. The invariants must be those of the current
+// parameters and inputs. evaluationCount is the caller's.
+//
+// The one call out of the evaluation, cos and sin of the angle, comes
+// first, so that little is live across it.
+template <bool kFull, class Stage>
+TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const StepInvariants& k,
+                                              Stage& stage, CarriedValues& carried) {
     using namespace fast;
     double* const data = instance.modelData;
     const double* const C = data + runtime::kConstantsStart;
@@ -253,13 +340,21 @@ __attribute__((always_inline)) inline void evaluateDynamicPairs(ModelInstance& i
         }
     };
 
-    // Offsets, divisions and inputs.
-    const double angle = s.of[kS2S7][1] + k.angleOffset;
+    // Rotation matrix of the angle, row-major (cos, -sin; sin, cos).
+    const Pair s7s2 = stage.state(kS7S2);
+    const double angle = s7s2[0] + k.angleOffset;
+    double cosine = 0.0;
+    double sine = 0.0;
+    matrix::scalarCosSin(angle, cosine, sine);
     keep(58, angle);
     if constexpr (kFull) {
+        V[kRotation + 0] = cosine;
+        V[kRotation + 1] = -sine;
+        V[kRotation + 2] = sine;
+        V[kRotation + 3] = cosine;
         T[kT1 + 0] = P[13];
         T[kT1 + 1] = P[14];
-        const Pair offsetStates = s.of[kS5S6] + pairOf(P[13], P[14]);
+        const Pair offsetStates = stage.state(kS5S6) + pairOf(P[13], P[14]);
         storePair(V + kOffsetStates, offsetStates);
         // Pose vector (V[43], V[44], 0, angle) and its copy.
         const Pair poseEnd = pairOf(0.0, angle);
@@ -267,152 +362,129 @@ __attribute__((always_inline)) inline void evaluateDynamicPairs(ModelInstance& i
         storePair(V + kPose + 2, poseEnd);
         storePair(V + kPoseCopy, offsetStates);
         storePair(V + kPoseCopy + 2, poseEnd);
-    }
-    const Pair v74 = s.of[kS11S14] / k.divisors74;  // V[74], V[87]
-    const Pair v77 = k.ratios77 * s.of[kS12S15];
-    const Pair v99 = s.of[kS16S18] / k.divisors99;  // V[99], V[113]
-    const Pair r8 = s.of[kS17S19] / k.divisorsR8;   // R[8], R[9]
-    keepChannels(74, kMirrorDrive, v74);
-    keepChannels(77, kMirrorDrive, v77);
-    keepChannels(99, kMirrorPair, v99);
-    keepChannels(85, kMirrorDrive, k.inputs);
-
-    // Rotation matrix of the angle, row-major (cos, -sin; sin, cos).
-    double cosine = 0.0;
-    double sine = 0.0;
-    matrix::scalarCosSin(angle, cosine, sine);
-    if constexpr (kFull) {
-        V[kRotation + 0] = cosine;
-        V[kRotation + 1] = -sine;
-        V[kRotation + 2] = sine;
-        V[kRotation + 3] = cosine;
         // Quantised values of both channels: V[65..67] and V[69..71].
-        const Pair v65 = (P[18] * s.of[kS8S9]) / (C[0] + C[0]);
+        const Pair v65 = (P[18] * stage.state(kS8S9)) / (C[0] + C[0]);
         Pair v67;
         const Pair v66 = quantise(v65, pairOf(V[68], V[72]), pairOf(P[19], P[20]), v67);
         keepChannels(65, 4, v65);
         keepChannels(66, 4, v66);
         keepChannels(67, 4, v67);
+        keepChannels(85, kMirrorDrive, k.inputs);
+        keepChannels(80, kMirrorDrive, k.v80);
     }
-    const Pair v79 = v74 * k.gains79;
-    const Pair v81 = v74 * k.gains81;
+
+    // Level: the latch (V[9], V[8]) follows (S[0], S[1]) one evaluation late
+    // while the level (as the previous evaluation left it) is positive.
+    if (carried.level > 0.0) {
+        carried.latched = stage.state(kS0S1);
+    }
+    const Pair s10s13 = stage.state(kS10S13);
+    double level = k.capacity - s10s13[0] - s10s13[1] - carried.latched[0] - carried.latched[1];
+    level = level < 0.0 ? 0.0 : level;
+    carried.level = level;
+    // P[3], or P[4] once the level is empty.
+    const Pair driveFactor = level > 0.0 ? k.driveFactors[0] : k.driveFactors[1];
+    // The fraction of the capacity left, and R[7] = S[2] / V[29].
+    const Pair quotients = pairOf(level, s7s2[1]) / k.capacityAndRateDivisor;
+    const double fraction = quotients[0];
+    carryFraction(carried, fraction);
+    keep(10, fraction);
+    keep(11, fraction * 0.5 - 0.5);
+    keep(1, k.capacity - level);
+    keep(0, driveFactor[0]);
+    const double r7 = quotients[1];
+
+    // Matrix part. T2 is up to date (prepareStepInvariants).
+    Pair t4[2];
+    Pair t6[2];
+    invertRotation<kFull>(cosine, sine, T + kT4, T + kT6, t4, t6);
+    const Pair s3s4 = stage.state(kS3S4);
+    const Pair r5 = matrix::matMulColumns2x2By2(k.diagonalInverseColumns[0],
+                                                k.diagonalInverseColumns[1], s3s4[0], s3s4[1]);
+    stage.rate(kS5S6, r5);
+    const Pair v45 = matrix::matMulColumns2x2By2(k.rateDiagonalColumns[0],
+                                                 k.rateDiagonalColumns[1], r5[0], r5[1]);
+    const Pair v35 = matrix::matMulRows2x2By2(t4[0], t4[1], r5);
+    // V[17..18] and V[24..25]: the row vectors, transposed (T3, T5), times R[7].
+    const Pair v17 = k.rowA * r7;
+    const Pair v24 = k.rowB * r7;
+    const Pair v15 = v17 + v35;  // V[15..16]
+    const Pair v22 = v24 + v35;  // V[22..23]
+    keepVector(kChannelAScaled, v17);
+    keepVector(kChannelBScaled, v24);
+    keepVector(kRotatedRates, v35);
+    keepVector(kDiagonalRates, v45);
+    keepVector(kChannelA, v15);
+    keepVector(kChannelB, v22);
+
+    // The channel 2-vectors (V[101], V[102]) and (V[115], V[116]).
+    const Pair v99 = stage.state(kS16S18) / k.divisors99;  // V[99], V[113]
     // V[107] = V[99] / P[22] and V[121] = -(V[113] / P[22]); they are also
-    // V[102] and V[116], the second components of the channel 2-vectors.
+    // V[102] and V[116].
     const Pair v107 = negateSecond(v99 / k.divisors107);
-    keepChannels(79, kMirrorDrive, v79);
-    keepChannels(80, kMirrorDrive, k.v80);
-    keepChannels(81, kMirrorDrive, v81);
+    const Pair v104 = k.factors104 * pairOf(v15[0], v22[0]);  // V[104], V[118]
+    const Pair v110 = negate(v104);  // V[110], V[124]; also V[101], V[115]
+    // V[19] and V[26]: the row vectors times the channel 2-vectors, summed
+    // from 0.0.
+    const Pair v19 = (Pair{0.0, 0.0} + k.rowFirsts * v110) + k.rowSeconds * v107;
+    const double r2 = v19[1] + v19[0];
+    stage.rate(kS7S2, pairOf(r7, r2));
+    // V[59..60] = V[101..102] + V[115..116].
+    const Pair v59 = pairOf(v110[0], v107[0]) + pairOf(v110[1], v107[1]);
+    const Pair v37 = matrix::matMulRows2x2By2(t6[0], t6[1], v59);
+    const Pair r3 = v37 - v45;  // R[3..4]
+    stage.rate(kS3S4, r3);
+    keepChannels(99, kMirrorPair, v99);
     keepChannels(107, kMirrorPair, v107);
     keepChannels(102, kMirrorPair, v107);
+    keepChannels(104, kMirrorPair, v104);
+    keepChannels(110, kMirrorPair, v110);
+    keepChannels(101, kMirrorPair, v110);
+    keep(19, v19[0]);
+    keep(26, v19[1]);
+    keepVector(kPairSum, v59);
+    keepVector(kRotatedPair, v37);
+
+    // V[106] = V[16] / P[22], V[120] = -(V[23] / P[22]); R[16] = R[8] - V[106],
+    // R[18] = R[9] - V[120].
+    const Pair v106 = negateSecond(pairOf(v15[1], v22[1]) / k.divisors107);
+    const Pair r8 = stage.state(kS17S19) / k.divisorsR8;  // R[8], R[9]
+    stage.rate(kS8S9, r8);
+    const Pair r16 = r8 - v106;
+    stage.rate(kS16S18, r16);
+    keepChannels(106, kMirrorPair, v106);
 
     // Channel balances and the limited drive values.
-    const Pair v78 = k.gains79 * r8;
-    const Pair r12 = k.v80 - r8;  // R[12], R[15]
+    const Pair v74 = stage.state(kS11S14) / k.divisors74;  // V[74], V[87]
+    const Pair v79 = v74 * k.gains79;
     const Pair v73 = k.gains73 * r8;
+    const Pair v82 = v79 - v73;
+    const Pair r17 = v82 - v99;  // R[17], R[19]
+    stage.rate(kS17S19, r17);
+    const Pair r12 = k.v80 - r8;  // R[12], R[15]
+    stage.rate(kS12S15, r12);
+    const Pair v77 = k.ratios77 * stage.state(kS12S15);
     const Pair v76 = k.gains76 * r12;
     const Pair v75 = v77 + v76;
-    const Pair v82 = v79 - v73;
     const Pair v84 = clampDrive(v75, k.lowerLimits, k.upperLimits);
-    const Pair r17 = v82 - v99;  // R[17], R[19]
+    const Pair v78 = k.gains79 * r8;
+    const Pair v81 = v74 * k.gains81;
+    const Pair v83 = v84 * driveFactor;  // V[83], V[96]
+    const Pair r10 = v83 * v74;          // R[10], R[13]
+    stage.rate(kS10S13, r10);
+    const Pair r11 = (v83 - v78) - v81;  // R[11], R[14]
+    stage.rate(kS11S14, r11);
+    keepChannels(74, kMirrorDrive, v74);
+    keepChannels(77, kMirrorDrive, v77);
+    keepChannels(79, kMirrorDrive, v79);
+    keepChannels(81, kMirrorDrive, v81);
     keepChannels(78, kMirrorDrive, v78);
     keepChannels(73, kMirrorDrive, v73);
     keepChannels(76, kMirrorDrive, v76);
     keepChannels(75, kMirrorDrive, v75);
     keepChannels(82, kMirrorDrive, v82);
     keepChannels(84, kMirrorDrive, v84);
-
-    // Level: the latch follows S[0] and S[1] one evaluation late while the
-    // level (as the previous evaluation left it) is positive.
-    if (carried.level > 0.0) {
-        carried.latchedS0 = s.of[kS0S1][0];
-        carried.latchedS1 = s.of[kS0S1][1];
-    }
-    double level = k.capacity - s.of[kS10S13][0] - s.of[kS10S13][1] - carried.latchedS0 -
-                   carried.latchedS1;
-    if (level < 0.0) {
-        level = 0.0;
-    }
-    carried.level = level;
-    // The fraction of the capacity left, and R[7] = S[2] / V[29].
-    const Pair quotients = pairOf(level, s.of[kS2S7][0]) / k.capacityAndRateDivisor;
-    const double fraction = quotients[0];
-    keep(10, fraction);
-    // Triple selected by the fraction; exactly 0.5, 0.2 or NaN keeps the last one.
-    if (fraction > 0.5) {
-        carried.triple[0] = 0.0;
-        carried.triple[1] = 1.0;
-        carried.triple[2] = 0.0;
-    }
-    if (fraction < 0.5 && fraction > 0.2) {
-        carried.triple[0] = 1.0;
-        carried.triple[1] = 0.76;
-        carried.triple[2] = 0.0;
-    }
-    if (fraction < 0.2) {
-        carried.triple[0] = 0.72;
-        carried.triple[1] = 0.0;
-        carried.triple[2] = 0.16;
-    }
-    keep(11, fraction * 0.5 - 0.5);
-    keep(1, k.capacity - level);
-    // P[3], or P[4] once the level is empty.
-    const double driveFactor = level > 0.0 ? k.driveFactors[0] : k.driveFactors[1];
-    keep(0, driveFactor);
-    const double r7 = quotients[1];
-
-    // Matrix part. T2 is up to date (prepareStepInvariants).
-    const Pair r5 = matrix::matMulColumns2x2By2(k.diagonalInverseColumns[0],
-                                                k.diagonalInverseColumns[1], s.of[kS3S4][0],
-                                                s.of[kS3S4][1]);
-    // V[17..18] and V[24..25]: the row vectors, transposed (T3, T5), times R[7].
-    const Pair v17 = k.rowA * r7;
-    const Pair v24 = k.rowB * r7;
-    Pair t4[2];
-    Pair t6[2];
-    if (matrix::luPivotSwaps2x2(cosine, sine)) {
-        invertRotation<true, kFull>(cosine, sine, T + kT4, T + kT6, t4, t6);
-    } else {
-        invertRotation<false, kFull>(cosine, sine, T + kT4, T + kT6, t4, t6);
-    }
-    const Pair v35 = matrix::matMulRows2x2By2(t4[0], t4[1], r5);
-    const Pair v45 = matrix::matMulColumns2x2By2(k.rateDiagonalColumns[0],
-                                                 k.rateDiagonalColumns[1], r5[0], r5[1]);
-    const Pair v83 = v84 * driveFactor;  // V[83], V[96]
-    const Pair v15 = v17 + v35;          // V[15..16]
-    const Pair r10 = v83 * v74;          // R[10], R[13]
-    const Pair v22 = v24 + v35;          // V[22..23]
-    const Pair r11 = (v83 - v78) - v81;  // R[11], R[14]
-    keepVector(kChannelAScaled, v17);
-    keepVector(kChannelBScaled, v24);
-    keepVector(kRotatedRates, v35);
-    keepVector(kDiagonalRates, v45);
     keepChannels(83, kMirrorDrive, v83);
-    keepVector(kChannelA, v15);
-    keepVector(kChannelB, v22);
-
-    // V[106] = V[16] / P[22], V[120] = -(V[23] / P[22]); R[16] = R[8] - V[106],
-    // R[18] = R[9] - V[120].
-    const Pair v106 = negateSecond(pairOf(v15[1], v22[1]) / k.divisors107);
-    const Pair r16 = r8 - v106;
-    const Pair v104 = k.factors104 * pairOf(v15[0], v22[0]);  // V[104], V[118]
-    const Pair v110 = negate(v104);  // V[110], V[124]; also V[101], V[115]
-    keepChannels(106, kMirrorPair, v106);
-    keepChannels(104, kMirrorPair, v104);
-    keepChannels(110, kMirrorPair, v110);
-    keepChannels(101, kMirrorPair, v110);
-
-    // V[19] and V[26]: the row vectors times the channel 2-vectors
-    // (V[101], V[102]) and (V[115], V[116]), summed from 0.0.
-    const Pair v19 = (Pair{0.0, 0.0} + k.rowFirsts * v110) + k.rowSeconds * v107;
-    keep(19, v19[0]);
-    keep(26, v19[1]);
-    const double r2 = v19[1] + v19[0];
-    // V[59..60] = V[101..102] + V[115..116].
-    const Pair v59 = pairOf(v110[0], v107[0]) + pairOf(v110[1], v107[1]);
-    const Pair v37 = matrix::matMulRows2x2By2(t6[0], t6[1], v59);
-    const Pair r3 = v37 - v45;  // R[3..4]
-    keepVector(kPairSum, v59);
-    keepVector(kRotatedPair, v37);
     if constexpr (kFull) {
         T[kT3 + 0] = V[kRowA + 0];
         T[kT3 + 1] = V[kRowA + 1];
@@ -423,16 +495,6 @@ __attribute__((always_inline)) inline void evaluateDynamicPairs(ModelInstance& i
         T[kT7 + 2] = -sine;
         T[kT7 + 3] = cosine;
     }
-
-    rates.of[kS2S7] = pairOf(r2, r7);
-    rates.of[kS3S4] = r3;
-    rates.of[kS5S6] = r5;
-    rates.of[kS8S9] = r8;
-    rates.of[kS10S13] = r10;
-    rates.of[kS11S14] = r11;
-    rates.of[kS12S15] = r12;
-    rates.of[kS16S18] = r16;
-    rates.of[kS17S19] = r17;
 }
 
 }  // namespace tarvo::equations

@@ -21,6 +21,31 @@ void evaluateParameterEquations(ModelInstance& instance);
 // The derivative function: rates R[2..19] and most variables.
 void evaluateDynamicEquations(ModelInstance& instance);
 
+// The 20 states as ten pairs, in the lanes the equations read them in; the
+// rates of the states come in the same pairs. (S[2], S[7]) and (S[10],
+// S[13]) are no neighbours in the record, the others are.
+enum StatePair : int {
+    kS7S2,    // S[7] gives the angle, S[2] R[7]
+    kS0S1,    // the level latch follows these; constant rates R[0], R[1]
+    kS3S4,    // give R[5..6] through T2
+    kS5S6,    // read only by a full evaluation
+    kS8S9,    // read only by a full evaluation (the quantised values)
+    kS10S13,  // drawn from the level
+    kS11S14,
+    kS12S15,
+    kS16S18,
+    kS17S19,
+    kStatePairCount
+};
+
+// The state index of each lane of each pair.
+constexpr int kStatePairLanes[kStatePairCount][2] = {
+    {7, 2}, {0, 1}, {3, 4}, {5, 6}, {8, 9}, {10, 13}, {11, 14}, {12, 15}, {16, 18}, {17, 19}};
+
+struct StatePairs {
+    matrix::Pair of[kStatePairCount];
+};
+
 // What the dynamic equations take from parameters, inputs and the fixed
 // quantities of the initial and parameter-dependent equations alone, in the
 // pairs the fast evaluation computes with (channel A in the first lane,
@@ -50,7 +75,7 @@ struct StepInvariants {
     matrix::Pair capacityAndRateDivisor;  // P[0], V[29]
     double capacity;           // P[0]
     double angleOffset;        // P[15]
-    double driveFactors[2];    // P[3] while the level lasts, P[4] once it is empty
+    matrix::Pair driveFactors[2];  // (P[3], P[3]) while the level lasts, (P[4], P[4]) after
     matrix::Pair diagonalInverseColumns[2];  // T2, the inverse of V[31..34]
     matrix::Pair rateDiagonalColumns[2];     // V[47..50]
 };

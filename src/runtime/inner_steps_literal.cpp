@@ -5,7 +5,8 @@
 namespace tarvo::runtime {
 
 uint32_t takeInnerSteps(ModelInstance& /*instance*/, double /*tEnd*/,
-                        const equations::StepInvariants& /*invariants*/) {
+                        const equations::StepInvariants& /*invariants*/,
+                        InnerStepWork& /*work*/) {
     return 0;
 }
 
