@@ -461,9 +461,9 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     const Pair v82 = v79 - v73;
     const Pair r17 = v82 - v99;  // R[17], R[19]
     stage.rate(kS17S19, r17);
+    const Pair v77 = k.ratios77 * stage.state(kS12S15);
     const Pair r12 = k.v80 - r8;  // R[12], R[15]
     stage.rate(kS12S15, r12);
-    const Pair v77 = k.ratios77 * stage.state(kS12S15);
     const Pair v76 = k.gains76 * r12;
     const Pair v75 = v77 + v76;
     const Pair v84 = clampDrive(v75, k.lowerLimits, k.upperLimits);

@@ -26,41 +26,60 @@ using equations::StatePair;
 using equations::StatePairs;
 using matrix::Pair;
 
-constexpr double kOneSixth = 0.16666666666666666;
+constexpr Pair kHalf = {0.5, 0.5};
+constexpr Pair kOneSixth = {0.16666666666666666, 0.16666666666666666};
 
-using StepWork = InnerStepWork;
+// Between the stages of a step: what one stage left in the work area is
+// read back from there by the next, not carried across the stage's calls
+// of cos and sin in registers and copies of the compiler's own. An empty
+// statement that the compiler must assume reads and writes any memory.
+inline void keepInMemory() {
+#if defined(__GNUC__)
+    asm volatile("" ::: "memory");
+#endif
+}
+
+// What a Runge-Kutta step keeps between its stages, for every pair of
+// states: the states it starts from (which become the ones it ends with),
+// the rates of the closing evaluation before it (k1 = rates h) and the
+// increments k2 and k3.
+struct StepWork {
+    StatePairs saved;
+    StatePairs rates;
+    StatePairs k2;
+    StatePairs k3;
+};
 
 // The four evaluations of a step, as stages: the states each gives the
 // equations, and what each makes of the rates it is given.
 struct FirstStage {
     StepWork& w;
-    const StatePairs& saved;
     double h;
-    Pair state(StatePair i) const { return (w.rates.of[i] * h) * 0.5 + saved.of[i]; }
+    Pair state(StatePair i) const { return (w.rates.of[i] * h) * kHalf + w.saved.of[i]; }
     void rate(StatePair i, Pair r) { w.k2.of[i] = r * h; }
 };
 
 struct SecondStage {
     StepWork& w;
-    const StatePairs& saved;
     double h;
-    Pair state(StatePair i) const { return w.k2.of[i] * 0.5 + saved.of[i]; }
+    Pair state(StatePair i) const { return w.k2.of[i] * kHalf + w.saved.of[i]; }
     void rate(StatePair i, Pair r) { w.k3.of[i] = r * h; }
 };
 
-// Its rates complete the step: the new states are formed, each sum left to
-// right, (k1 + k2 + k2 + k3 + k3 + k4) / 6 + saved.
+// Its rates complete the step: the new states, each sum formed left to
+// right, (k1 + k2 + k2 + k3 + k3 + k4) / 6 + saved, take the place of the
+// states the step started from. The equations ask for the states of a pair
+// before they give its rates, so no state is asked for after it changed.
 struct ThirdStage {
     StepWork& w;
-    const StatePairs& saved;
-    StatePairs& next;
     double h;
-    Pair state(StatePair i) const { return saved.of[i] + w.k3.of[i]; }
+    Pair state(StatePair i) const { return w.saved.of[i] + w.k3.of[i]; }
     void rate(StatePair i, Pair r) {
         const Pair k1 = w.rates.of[i] * h;
         const Pair k4 = r * h;
-        next.of[i] = (k1 + w.k2.of[i] + w.k2.of[i] + w.k3.of[i] + w.k3.of[i] + k4) * kOneSixth +
-                     saved.of[i];
+        w.saved.of[i] =
+            (k1 + w.k2.of[i] + w.k2.of[i] + w.k3.of[i] + w.k3.of[i] + k4) * kOneSixth +
+            w.saved.of[i];
     }
 };
 
@@ -68,15 +87,14 @@ struct ThirdStage {
 // first stage.
 struct ClosingStage {
     StepWork& w;
-    const StatePairs& next;
-    Pair state(StatePair i) const { return next.of[i]; }
+    Pair state(StatePair i) const { return w.saved.of[i]; }
     void rate(StatePair i, Pair r) { w.rates.of[i] = r; }
 };
 
 }  // namespace
 
 uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
-                        const equations::StepInvariants& invariants, InnerStepWork& w) {
+                        const equations::StepInvariants& invariants) {
     // Nothing in a run changes these, nor stopRequested.
     const bool stopTimeDefined = instance.stopTimeDefined != 0;
     const double stopTime = instance.stopTime;
@@ -101,39 +119,37 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
     }
 
     double* const data = instance.modelData;
-    w.states[0] = equations::loadStatePairs(data + kStatesStart);
+    StepWork w;
+    w.saved = equations::loadStatePairs(data + kStatesStart);
     w.rates = equations::loadStatePairs(data + kRatesStart);
     CarriedValues carried = equations::loadCarriedValues(data + kVariablesStart);
     uint32_t steps = 0;
-    // The states a step starts from, and the ones it ends with: the two
-    // halves of w.states in turn.
-    StatePairs* saved = &w.states[0];
-    StatePairs* after = &w.states[1];
     do {
         // (R[0], R[1]) are constants, which the equations leave to the
         // integrator.
         const Pair constantRates = w.rates.of[kS0S1];
-        FirstStage first{w, *saved, h};
+        FirstStage first{w, h};
         equations::evaluateDynamicPairs<false>(instance, invariants, first, carried);
         first.rate(kS0S1, constantRates);
-        SecondStage second{w, *saved, h};
+        keepInMemory();
+        SecondStage second{w, h};
         equations::evaluateDynamicPairs<false>(instance, invariants, second, carried);
         second.rate(kS0S1, constantRates);
-        ThirdStage third{w, *saved, *after, h};
+        keepInMemory();
+        ThirdStage third{w, h};
         equations::evaluateDynamicPairs<false>(instance, invariants, third, carried);
         third.rate(kS0S1, constantRates);
-        ClosingStage closing{w, *after};
+        keepInMemory();
+        ClosingStage closing{w};
         equations::evaluateDynamicPairs<false>(instance, invariants, closing, carried);
-        StatePairs* const swap = saved;
-        saved = after;
-        after = swap;
+        keepInMemory();
         ++steps;
         t = next;
         h = stepLength(t);
         next = t + h;
     } while (anotherFollows(t, next));
 
-    equations::storeStatePairs(data + kStatesStart, *saved);
+    equations::storeStatePairs(data + kStatesStart, w.saved);
     equations::storeStatePairs(data + kRatesStart, w.rates);
     equations::storeCarriedValues(data + kVariablesStart, carried);
     instance.currentTime = t;

@@ -5,8 +5,7 @@
 namespace tarvo::runtime {
 
 uint32_t takeInnerSteps(ModelInstance& /*instance*/, double /*tEnd*/,
-                        const equations::StepInvariants& /*invariants*/,
-                        InnerStepWork& /*work*/) {
+                        const equations::StepInvariants& /*invariants*/) {
     return 0;
 }
 

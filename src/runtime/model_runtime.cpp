@@ -56,7 +56,6 @@ int doModelStep(ModelInstance& instance, double time, double targetTime) {
 
 StepRunEnd runSteps(ModelInstance& instance, double tEnd) {
     equations::StepInvariants invariants;
-    InnerStepWork work;
     bool running = false;  // a run that takes no step touches nothing
     StepRunEnd end = StepRunEnd::reachedEnd;
     while (tEnd > instance.currentTime) {
@@ -72,7 +71,7 @@ StepRunEnd runSteps(ModelInstance& instance, double tEnd) {
             equations::prepareStepInvariants(instance, invariants);
             running = true;
         }
-        if (takeInnerSteps(instance, tEnd, invariants, work) > 0) {
+        if (takeInnerSteps(instance, tEnd, invariants) > 0) {
             continue;  // the step that follows them comes next
         }
         const double stepStart = instance.currentTime;

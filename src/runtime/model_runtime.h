@@ -41,21 +41,8 @@ StepRunEnd runSteps(ModelInstance& instance, double tEnd);
 // run's last); returns how many. The record is left as those steps leave
 // it, but for what nothing reads: the integrator's work area and the
 // variables that the run's last step, a full doModelStep, writes anew.
-struct InnerStepWork;
 uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
-                        const equations::StepInvariants& invariants, InnerStepWork& work);
-
-// What the inner steps keep between the stages of a step, for every pair of
-// states: the states it starts from and the ones it ends with (which the
-// next step starts from), the rates of the closing evaluation before it
-// (k1 = rates h) and the increments k2 and k3. The run holds it, so that it
-// is plain memory to them, read where they need it.
-struct InnerStepWork {
-    equations::StatePairs states[2];
-    equations::StatePairs rates;
-    equations::StatePairs k2;
-    equations::StatePairs k3;
-};
+                        const equations::StepInvariants& invariants);
 
 int terminateModel(ModelInstance& instance, double time);
 int clearWorkArea(ModelInstance& instance);
