@@ -48,21 +48,48 @@ struct StepWork {
     StatePairs rates;
     StatePairs k2;
     StatePairs k3;
+    CarriedValues carried;
+    // (R[0], R[1]) are constants of the parameter equations, which the
+    // equations leave to the integrator: for them every stage has the same
+    // increment k = (R[0], R[1]) h, so the stage states and the sum of a step
+    // are formed once per step length.
+    double constantsStep;
+    Pair constantHalfIncrement;  // k 0.5
+    Pair constantIncrement;      // k
+    Pair constantSixthOfSum;     // (k + k + k + k + k + k) / 6
 };
+
+inline void prepareConstantRates(StepWork& w, double h) {
+    const Pair k = w.rates.of[kS0S1] * h;
+    w.constantsStep = h;
+    w.constantHalfIncrement = k * kHalf;
+    w.constantIncrement = k;
+    w.constantSixthOfSum = (k + k + k + k + k + k) * kOneSixth;
+}
 
 // The four evaluations of a step, as stages: the states each gives the
 // equations, and what each makes of the rates it is given.
 struct FirstStage {
     StepWork& w;
     double h;
-    Pair state(StatePair i) const { return (w.rates.of[i] * h) * kHalf + w.saved.of[i]; }
+    Pair state(StatePair i) const {
+        if (i == kS0S1) {
+            return w.constantHalfIncrement + w.saved.of[i];
+        }
+        return (w.rates.of[i] * h) * kHalf + w.saved.of[i];
+    }
     void rate(StatePair i, Pair r) { w.k2.of[i] = r * h; }
 };
 
 struct SecondStage {
     StepWork& w;
     double h;
-    Pair state(StatePair i) const { return w.k2.of[i] * kHalf + w.saved.of[i]; }
+    Pair state(StatePair i) const {
+        if (i == kS0S1) {
+            return w.constantHalfIncrement + w.saved.of[i];
+        }
+        return w.k2.of[i] * kHalf + w.saved.of[i];
+    }
     void rate(StatePair i, Pair r) { w.k3.of[i] = r * h; }
 };
 
@@ -73,13 +100,22 @@ struct SecondStage {
 struct ThirdStage {
     StepWork& w;
     double h;
-    Pair state(StatePair i) const { return w.saved.of[i] + w.k3.of[i]; }
+    Pair state(StatePair i) const {
+        if (i == kS0S1) {
+            return w.saved.of[i] + w.constantIncrement;
+        }
+        return w.saved.of[i] + w.k3.of[i];
+    }
     void rate(StatePair i, Pair r) {
         const Pair k1 = w.rates.of[i] * h;
         const Pair k4 = r * h;
         w.saved.of[i] =
             (k1 + w.k2.of[i] + w.k2.of[i] + w.k3.of[i] + w.k3.of[i] + k4) * kOneSixth +
             w.saved.of[i];
+    }
+    // The constant rates' step.
+    void completeConstantRates() {
+        w.saved.of[kS0S1] = w.constantSixthOfSum + w.saved.of[kS0S1];
     }
 };
 
@@ -122,23 +158,23 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
     StepWork w;
     w.saved = equations::loadStatePairs(data + kStatesStart);
     w.rates = equations::loadStatePairs(data + kRatesStart);
-    CarriedValues carried = equations::loadCarriedValues(data + kVariablesStart);
+    w.carried = equations::loadCarriedValues(data + kVariablesStart);
+    CarriedValues& carried = w.carried;
     uint32_t steps = 0;
+    prepareConstantRates(w, h);
     do {
-        // (R[0], R[1]) are constants, which the equations leave to the
-        // integrator.
-        const Pair constantRates = w.rates.of[kS0S1];
+        if (h != w.constantsStep) {
+            prepareConstantRates(w, h);
+        }
         FirstStage first{w, h};
         equations::evaluateDynamicPairs<false>(instance, invariants, first, carried);
-        first.rate(kS0S1, constantRates);
         keepInMemory();
         SecondStage second{w, h};
         equations::evaluateDynamicPairs<false>(instance, invariants, second, carried);
-        second.rate(kS0S1, constantRates);
         keepInMemory();
         ThirdStage third{w, h};
         equations::evaluateDynamicPairs<false>(instance, invariants, third, carried);
-        third.rate(kS0S1, constantRates);
+        third.completeConstantRates();
         keepInMemory();
         ClosingStage closing{w};
         equations::evaluateDynamicPairs<false>(instance, invariants, closing, carried);
