@@ -77,7 +77,9 @@ inline void invertDiagonal(double* t2, const double* operand, double* memo) {
 struct RecordStage {
     const StatePairs& states;
     StatePairs& rates;
+    double angleState() const { return states.of[kS7S2][0]; }
     Pair state(StatePair pair) const { return states.of[pair]; }
+    void angleRate(double /*r7*/) {}
     void rate(StatePair pair, Pair value) { rates.of[pair] = value; }
 };
 

@@ -312,7 +312,12 @@ inline void invertRotation(Pair cs, double* t4, double* t6, Pair (&t4Rows)[2],
 // each pair (Pair state(StatePair), asked at most once per pair, and only
 // for the pairs the rates need unless kFull) and takes the rates of each
 // pair as soon as they are known (void rate(StatePair, Pair); every pair
-// but (R[0], R[1]), which are constants of the parameter equations). The
+// but (R[0], R[1]), which are constants of the parameter equations); it is
+// asked for a pair's states before it is given the pair's rates. S[7], the
+// angle's state, comes first and alone (double angleState()), and R[7] as
+// soon as it is known (void angleRate(double)), before it comes again with
+// R[2] in its pair: the angle of the next stage needs R[7] only, R[2] comes
+// last, and so the chains through the stages' angles stay apart. The
 // carried values are brought forward; with kFull every variable and
 // intermediate matrix is written into the instance as the literal
 // evaluation writes them. The invariants must be those of the current
@@ -350,8 +355,7 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     };
 
     // Rotation matrix of the angle, row-major (cos, -sin; sin, cos).
-    const Pair s7s2 = stage.state(kS7S2);
-    const double angle = s7s2[0] + k.angleOffset;
+    const double angle = stage.angleState() + k.angleOffset;
     // (cos, sin) side by side, read back as one pair.
     alignas(16) double cosSin[2] = {0.0, 0.0};
     matrix::scalarCosSin(angle, cosSin[0], cosSin[1]);
@@ -397,14 +401,15 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     // P[3], or P[4] once the level is empty.
     const Pair driveFactor = level > 0.0 ? k.driveFactors[0] : k.driveFactors[1];
     // The fraction of the capacity left, and R[7] = S[2] / V[29].
-    const Pair quotients = pairOf(level, s7s2[1]) / k.capacityAndRateDivisor;
+    const Pair quotients = pairOf(level, stage.state(kS7S2)[1]) / k.capacityAndRateDivisor;
+    const double r7 = quotients[1];
+    stage.angleRate(r7);
     const double fraction = quotients[0];
     carryFraction(carried, fraction);
     keep(10, fraction);
     keep(11, fraction * 0.5 - 0.5);
     keep(1, k.capacity - level);
     keep(0, driveFactor[0]);
-    const double r7 = quotients[1];
 
     // Matrix part. T2 is up to date (prepareStepInvariants).
     Pair t4[2];

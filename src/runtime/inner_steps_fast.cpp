@@ -21,6 +21,7 @@ namespace {
 
 using equations::CarriedValues;
 using equations::kS0S1;
+using equations::kS7S2;
 using equations::kStatePairCount;
 using equations::StatePair;
 using equations::StatePairs;
@@ -49,6 +50,12 @@ struct StepWork {
     StatePairs k2;
     StatePairs k3;
     CarriedValues carried;
+    // The angle's state S[7] is the first lane of its pair. Each stage
+    // forms its S[7] from the R[7] of the stage before, kept here as soon
+    // as the equations give it; the new S[7] of a step is formed as soon as
+    // its last R[7] is known, apart from its pair.
+    double angleRate;
+    double angleAfter;
     // (R[0], R[1]) are constants of the parameter equations, which the
     // equations leave to the integrator: for them every stage has the same
     // increment k = (R[0], R[1]) h, so the stage states and the sum of a step
@@ -72,6 +79,10 @@ inline void prepareConstantRates(StepWork& w, double h) {
 struct FirstStage {
     StepWork& w;
     double h;
+    double angleState() const {
+        return (w.angleRate * h) * 0.5 + w.saved.of[kS7S2][0];
+    }
+    void angleRate(double r7) { w.angleRate = r7; }
     Pair state(StatePair i) const {
         if (i == kS0S1) {
             return w.constantHalfIncrement + w.saved.of[i];
@@ -84,6 +95,10 @@ struct FirstStage {
 struct SecondStage {
     StepWork& w;
     double h;
+    double angleState() const {
+        return (w.angleRate * h) * 0.5 + w.saved.of[kS7S2][0];
+    }
+    void angleRate(double r7) { w.angleRate = r7; }
     Pair state(StatePair i) const {
         if (i == kS0S1) {
             return w.constantHalfIncrement + w.saved.of[i];
@@ -100,6 +115,14 @@ struct SecondStage {
 struct ThirdStage {
     StepWork& w;
     double h;
+    double angleState() const { return w.saved.of[kS7S2][0] + w.angleRate * h; }
+    void angleRate(double r7) {
+        const double k1 = w.rates.of[kS7S2][0] * h;
+        const double k2 = w.k2.of[kS7S2][0];
+        const double k3 = w.k3.of[kS7S2][0];
+        const double k4 = r7 * h;
+        w.angleAfter = (k1 + k2 + k2 + k3 + k3 + k4) * kOneSixth[0] + w.saved.of[kS7S2][0];
+    }
     Pair state(StatePair i) const {
         if (i == kS0S1) {
             return w.saved.of[i] + w.constantIncrement;
@@ -123,6 +146,8 @@ struct ThirdStage {
 // first stage.
 struct ClosingStage {
     StepWork& w;
+    double angleState() const { return w.angleAfter; }
+    void angleRate(double r7) { w.angleRate = r7; }
     Pair state(StatePair i) const { return w.saved.of[i]; }
     void rate(StatePair i, Pair r) { w.rates.of[i] = r; }
 };
@@ -158,6 +183,7 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
     StepWork w;
     w.saved = equations::loadStatePairs(data + kStatesStart);
     w.rates = equations::loadStatePairs(data + kRatesStart);
+    w.angleRate = w.rates.of[kS7S2][0];
     w.carried = equations::loadCarriedValues(data + kVariablesStart);
     CarriedValues& carried = w.carried;
     uint32_t steps = 0;
