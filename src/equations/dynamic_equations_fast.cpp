@@ -75,6 +75,7 @@ inline void invertDiagonal(double* t2, const double* operand, double* memo) {
 
 // The states as the record holds them, and the rates as they come.
 struct RecordStage {
+    static constexpr bool kLimitsOrdered = false;
     const StatePairs& states;
     StatePairs& rates;
     double angleState() const { return states.of[kS7S2][0]; }
@@ -136,6 +137,7 @@ void prepareStepInvariants(ModelInstance& instance, StepInvariants& k) {
     k.gains76 = pairOf(P[25], P[34]);
     k.lowerLimits = pairOf(P[31], P[40]);
     k.upperLimits = pairOf(P[30], P[39]);
+    k.limitsOrdered = P[31] <= P[30] && P[40] <= P[39];
     k.factors104 = pairOf(P[43], P[46]);
     k.rowFirsts = pairOf(V[kRowA + 0], V[kRowB + 0]);
     k.rowSeconds = pairOf(V[kRowA + 1], V[kRowB + 1]);

@@ -180,9 +180,17 @@ inline Pair negate(Pair v) {
 }
 
 // Limits value to [lower, upper] lane by lane; a NaN value stays NaN.
+// With kOrdered the caller knows lower <= upper in both lanes: then a value
+// below lower is below upper as well, and testing lower against the value
+// limited above tests it against the value itself.
+template <bool kOrdered>
 inline Pair clampDrive(Pair value, Pair lower, Pair upper) {
     const Pair limitedAbove = upper < value ? upper : value;
-    return lower > value ? lower : limitedAbove;
+    if constexpr (kOrdered) {
+        return lower > limitedAbove ? lower : limitedAbove;
+    } else {
+        return lower > value ? lower : limitedAbove;
+    }
 }
 
 // value brought to the nearest whole multiple of step, halves away from
@@ -313,7 +321,9 @@ inline void invertRotation(Pair cs, double* t4, double* t6, Pair (&t4Rows)[2],
 // for the pairs the rates need unless kFull) and takes the rates of each
 // pair as soon as they are known (void rate(StatePair, Pair); every pair
 // but (R[0], R[1]), which are constants of the parameter equations); it is
-// asked for a pair's states before it is given the pair's rates. S[7], the
+// asked for a pair's states before it is given the pair's rates. A stage
+// with kLimitsOrdered is used only with invariants whose limitsOrdered is
+// set. S[7], the
 // angle's state, comes first and alone (double angleState()), and R[7] as
 // soon as it is known (void angleRate(double)), before it comes again with
 // R[2] in its pair: the angle of the next stage needs R[7] only, R[2] comes
@@ -396,10 +406,13 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     }
     const Pair s10s13 = stage.state(kS10S13);
     double level = k.capacity - s10s13[0] - s10s13[1] - carried.latched[0] - carried.latched[1];
-    level = level < 0.0 ? 0.0 : level;
+    // P[3] while the level lasts; once it is empty (never below 0), P[4].
+    Pair driveFactor = k.driveFactors[0];
+    if (!(level > 0.0)) {
+        level = level < 0.0 ? 0.0 : level;
+        driveFactor = k.driveFactors[1];
+    }
     carried.level = level;
-    // P[3], or P[4] once the level is empty.
-    const Pair driveFactor = level > 0.0 ? k.driveFactors[0] : k.driveFactors[1];
     // The fraction of the capacity left, and R[7] = S[2] / V[29].
     const Pair quotients = pairOf(level, stage.state(kS7S2)[1]) / k.capacityAndRateDivisor;
     const double r7 = quotients[1];
@@ -443,11 +456,14 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     const Pair v110 = negate(v104);  // V[110], V[124]; also V[101], V[115]
     // V[19] and V[26]: the row vectors times the channel 2-vectors, summed
     // from 0.0.
-    const Pair v19 = (Pair{0.0, 0.0} + k.rowFirsts * v110) + k.rowSeconds * v107;
-    const double r2 = v19[1] + v19[0];
+    // Each sum (0 + a) + b is (a + b) + 0 (both turn only a zero sum of
+    // two negative zeros into +0), and so R[2] = V[26] + V[19] is
+    // (u[1] + u[0]) + 0 for u = a + b.
+    const Pair products = k.rowFirsts * v110 + k.rowSeconds * v107;
+    const double r2 = (products[1] + products[0]) + 0.0;
     stage.rate(kS7S2, pairOf(r7, r2));
     // V[59..60] = V[101..102] + V[115..116].
-    const Pair v59 = pairOf(v110[0], v107[0]) + pairOf(v110[1], v107[1]);
+    const Pair v59 = matrix::lowLanes(v110, v107) + matrix::highLanes(v110, v107);
     const Pair v37 = matrix::matMulRows2x2By2(t6[0], t6[1], v59);
     const Pair r3 = v37 - v45;  // R[3..4]
     stage.rate(kS3S4, r3);
@@ -457,8 +473,11 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     keepChannels(104, kMirrorPair, v104);
     keepChannels(110, kMirrorPair, v110);
     keepChannels(101, kMirrorPair, v110);
-    keep(19, v19[0]);
-    keep(26, v19[1]);
+    if constexpr (kFull) {
+        const Pair v19 = products + 0.0;
+        V[19] = v19[0];
+        V[26] = v19[1];
+    }
     keepVector(kPairSum, v59);
     keepVector(kRotatedPair, v37);
 
@@ -483,7 +502,7 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     stage.rate(kS12S15, r12);
     const Pair v76 = k.gains76 * r12;
     const Pair v75 = v77 + v76;
-    const Pair v84 = clampDrive(v75, k.lowerLimits, k.upperLimits);
+    const Pair v84 = clampDrive<Stage::kLimitsOrdered>(v75, k.lowerLimits, k.upperLimits);
     const Pair v78 = k.gains79 * r8;
     const Pair v81 = v74 * k.gains81;
     const Pair v83 = v84 * driveFactor;  // V[83], V[96]

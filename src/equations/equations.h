@@ -67,6 +67,7 @@ struct StepInvariants {
     matrix::Pair gains76;      // P[25], P[34]
     matrix::Pair lowerLimits;  // P[31], P[40]
     matrix::Pair upperLimits;  // P[30], P[39]
+    bool limitsOrdered;        // lower limits at most the upper ones, none NaN
     matrix::Pair factors104;   // P[43], P[46]
     matrix::Pair rowFirsts;    // V[20], V[27]
     matrix::Pair rowSeconds;   // V[21], V[28]

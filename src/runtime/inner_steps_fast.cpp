@@ -77,6 +77,7 @@ inline void prepareConstantRates(StepWork& w, double h) {
 // The four evaluations of a step, as stages: the states each gives the
 // equations, and what each makes of the rates it is given.
 struct FirstStage {
+    static constexpr bool kLimitsOrdered = true;
     StepWork& w;
     double h;
     double angleState() const {
@@ -93,6 +94,7 @@ struct FirstStage {
 };
 
 struct SecondStage {
+    static constexpr bool kLimitsOrdered = true;
     StepWork& w;
     double h;
     double angleState() const {
@@ -113,6 +115,7 @@ struct SecondStage {
 // states the step started from. The equations ask for the states of a pair
 // before they give its rates, so no state is asked for after it changed.
 struct ThirdStage {
+    static constexpr bool kLimitsOrdered = true;
     StepWork& w;
     double h;
     double angleState() const { return w.saved.of[kS7S2][0] + w.angleRate * h; }
@@ -145,6 +148,7 @@ struct ThirdStage {
 // The closing evaluation at the new states: its rates are the next step's
 // first stage.
 struct ClosingStage {
+    static constexpr bool kLimitsOrdered = true;
     StepWork& w;
     double angleState() const { return w.angleAfter; }
     void angleRate(double r7) { w.angleRate = r7; }
@@ -161,7 +165,9 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
     const double stopTime = instance.stopTime;
     const double stepSize = instance.stepSize;
     const double target = (stopTimeDefined && !(tEnd < stopTime)) ? stopTime : tEnd;
-    if (instance.stopRequested == 1) {
+    // Drive limits in the wrong order or NaN are left to rk4Step: the
+    // stages here limit the drive values only between ordered limits.
+    if (instance.stopRequested == 1 || !invariants.limitsOrdered) {
         return 0;
     }
     // The step from t as rk4Step takes it, and whether the run goes on after
