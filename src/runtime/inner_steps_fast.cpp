@@ -56,6 +56,7 @@ struct StepWork {
     // its last R[7] is known, apart from its pair.
     double angleRate;
     double angleAfter;
+    Pair half;
     // (R[0], R[1]) are constants of the parameter equations, which the
     // equations leave to the integrator: for them every stage has the same
     // increment k = (R[0], R[1]) h, so the stage states and the sum of a step
@@ -88,7 +89,7 @@ struct FirstStage {
         if (i == kS0S1) {
             return w.constantHalfIncrement + w.saved.of[i];
         }
-        return (w.rates.of[i] * h) * kHalf + w.saved.of[i];
+        return (w.rates.of[i] * h) * w.half + w.saved.of[i];
     }
     void rate(StatePair i, Pair r) { w.k2.of[i] = r * h; }
 };
@@ -105,7 +106,7 @@ struct SecondStage {
         if (i == kS0S1) {
             return w.constantHalfIncrement + w.saved.of[i];
         }
-        return w.k2.of[i] * kHalf + w.saved.of[i];
+        return w.k2.of[i] * w.half + w.saved.of[i];
     }
     void rate(StatePair i, Pair r) { w.k3.of[i] = r * h; }
 };
@@ -190,6 +191,7 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
     w.saved = equations::loadStatePairs(data + kStatesStart);
     w.rates = equations::loadStatePairs(data + kRatesStart);
     w.angleRate = w.rates.of[kS7S2][0];
+    w.half = kHalf;
     w.carried = equations::loadCarriedValues(data + kVariablesStart);
     CarriedValues& carried = w.carried;
     uint32_t steps = 0;
