@@ -42,6 +42,19 @@
 #error "correctly_rounded_trig.cpp needs double expressions evaluated in double (no x87)"
 #endif
 
+// The fast path is inlined whole into each entry point; the rare paths stay
+// out of line.
+#if defined(__GNUC__)
+#define TRIG_INLINE inline __attribute__((always_inline))
+#define TRIG_NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define TRIG_INLINE __forceinline
+#define TRIG_NOINLINE __declspec(noinline)
+#else
+#define TRIG_INLINE inline
+#define TRIG_NOINLINE
+#endif
+
 namespace tarvo::matrix {
 namespace {
 
@@ -100,7 +113,7 @@ struct Remainder {
     double sinMinusHigh;  // sin(high + low) - high
 };
 
-Remainder prepareRemainder(double high, double low) {
+TRIG_INLINE Remainder prepareRemainder(double high, double low) {
     Remainder r;
     r.high = high;
     r.low = low;
@@ -125,22 +138,19 @@ Remainder prepareRemainder(double high, double low) {
 // The high part p + q.top * r.top is exact as a pair (the product is exact,
 // |p| >= |q r|); everything else is summed from the smallest terms up.
 template <bool kMinus>
-bool combine(const tc::SineEntry& p, const tc::SineEntry& q, const Remainder& r,
+TRIG_INLINE bool combine(const tc::SineEntry& p, const tc::SineEntry& q, const Remainder& r,
              double& result) {
     const double product = q.top * r.top;
     const double lead = kMinus ? -product : product;
     const double high = p.value + lead;
     const double highError = lead - (high - p.value);
-    double rest = q.top * r.rest + q.rest * r.high;
-    double lowProduct = q.low * r.high;
+    double rest = q.top * r.rest + q.restLow * r.high;  // the rest of q times r.high
     double sinPart = q.value * r.sinMinusHigh;
     if (kMinus) {
         rest = -rest;
-        lowProduct = -lowProduct;
         sinPart = -sinPart;
     }
-    const double sum =
-        (((rest + (lowProduct + p.low)) + sinPart) + highError) + p.value * r.cosMinusOne;
+    const double sum = (((rest + p.low) + sinPart) + highError) + p.value * r.cosMinusOne;
     const double y = high + sum;
     const double e = sum - (y - high);
     result = y;
@@ -266,22 +276,26 @@ bool reduceLarge(uint64_t absBits, unsigned& k, double& high, double& low) {
     return true;
 }
 
-// The reduced argument of the fast path: x = k * pi/512 + high + low.
-// False sends the argument to the accurate path.
-bool reduceFast(double x, uint64_t absBits, unsigned& k, double& high, double& low) {
-    if (absBits < kModerateBits) {
-        const double shifted = x * tc::kInverseStep + kShifter;
-        const double kd = shifted - kShifter;
-        k = static_cast<unsigned>(bitsOf(shifted));
-        // Both differences are exact (see the constants); so is high.
-        high = (x - kd * tc::kStep1) - kd * tc::kStep2;
-        if ((bitsOf(high) & kAbsMask) < kSmallRemainderBits && (k & (kQuarterTurn - 1)) == 0 &&
-            kd != 0.0) {
-            return false;  // near a zero of sin or cos, r too small for its absolute error
+// Reduction of a moderate |x| < 2^15: x = k * pi/512 + high + low. False
+// when x lies so near a zero of sin or cos that the absolute error of the
+// reduction would weigh too much (the accurate path then takes over).
+TRIG_INLINE bool reduceModerate(double x, unsigned& k, double& high, double& low) {
+    const double shifted = x * tc::kInverseStep + kShifter;
+    const double kd = shifted - kShifter;
+    k = static_cast<unsigned>(bitsOf(shifted));
+    // Both differences are exact (see the constants); so is high.
+    high = (x - kd * tc::kStep1) - kd * tc::kStep2;
+    if ((bitsOf(high) & kAbsMask) < kSmallRemainderBits) {
+        if ((k & (kQuarterTurn - 1)) == 0 && kd != 0.0) {
+            return false;
         }
-        low = -(kd * tc::kStep3);
-        return true;
     }
+    low = -(kd * tc::kStep3);
+    return true;
+}
+
+// reduceLarge with the sign of x.
+bool reduceLargeSigned(double x, uint64_t absBits, unsigned& k, double& high, double& low) {
     if (!reduceLarge(absBits, k, high, low)) {
         return false;
     }
@@ -293,15 +307,8 @@ bool reduceFast(double x, uint64_t absBits, unsigned& k, double& high, double& l
     return true;
 }
 
-// sin(x) (quadrantOffset 0) or cos(x) = sin(x + pi/2) (quadrantOffset 1).
-bool fastSingle(double x, uint64_t absBits, unsigned quadrantOffset, double& result) {
-    unsigned k = 0;
-    double high = 0.0;
-    double low = 0.0;
-    if (!reduceFast(x, absBits, k, high, low)) {
-        return false;
-    }
-    k += quadrantOffset * kQuarterTurn;
+// sin(k * pi/512 + high + low), when proved correctly rounded.
+TRIG_INLINE bool sinFromReduced(unsigned k, double high, double low, double& result) {
     const unsigned j = k & (kQuarterTurn - 1);
     const unsigned quadrant = (k / kQuarterTurn) & 3u;
     // sin(a + r) = sin a cos r + cos a sin r; in odd quadrants
@@ -321,13 +328,9 @@ bool fastSingle(double x, uint64_t absBits, unsigned quadrantOffset, double& res
     return true;
 }
 
-bool fastCosSin(double x, uint64_t absBits, double& cosine, double& sine) {
-    unsigned k = 0;
-    double high = 0.0;
-    double low = 0.0;
-    if (!reduceFast(x, absBits, k, high, low)) {
-        return false;
-    }
+// cos and sin of k * pi/512 + high + low, when both are proved correctly rounded.
+TRIG_INLINE bool cosSinFromReduced(unsigned k, double high, double low, double& cosine,
+                                   double& sine) {
     const unsigned j = k & (kQuarterTurn - 1);
     const unsigned quadrant = (k / kQuarterTurn) & 3u;
     const Remainder r = prepareRemainder(high, low);
@@ -596,8 +599,8 @@ bool fixedPointCosSin(double x, uint64_t absBits, int n, bool wantCos, bool want
 }
 
 // The accurate path, then the multi-precision path until decided.
-TrigPath slowCosSin(double x, uint64_t absBits, bool wantCos, bool wantSin, double& cosine,
-                    double& sine, TrigPath first) {
+TRIG_NOINLINE TrigPath slowCosSin(double x, uint64_t absBits, bool wantCos, bool wantSin,
+                                  double& cosine, double& sine, TrigPath first) {
     if (first != TrigPath::kMultiPrecision &&
         fixedPointCosSin(x, absBits, kAccurateLimbs, wantCos, wantSin, cosine, sine)) {
         return TrigPath::kAccurate;
@@ -610,62 +613,102 @@ TrigPath slowCosSin(double x, uint64_t absBits, bool wantCos, bool wantSin, doub
     return TrigPath::kMultiPrecision;
 }
 
-}  // namespace
-
-double correctlyRoundedSin(double x) {
-    const uint64_t absBits = bitsOf(x) & kAbsMask;
-    if (absBits < kTinyBits) {
-        return x;
-    }
+// sin (quadrantOffset 0) or cos (1) of an argument outside the moderate
+// range, or whose fast result is not proved.
+TRIG_NOINLINE double singleOutOfLine(double x, uint64_t absBits, unsigned quadrantOffset,
+                                     bool tryFast) {
     if (absBits >= kInfinityBits) {
         return x - x;  // NaN for infinities, the quiet NaN itself for a NaN
     }
-    double sine = 0.0;
-    if (!fastSingle(x, absBits, 0, sine)) {
-        double unused = 0.0;
-        slowCosSin(x, absBits, false, true, unused, sine, TrigPath::kAccurate);
+    unsigned k = 0;
+    double high = 0.0;
+    double low = 0.0;
+    double result = 0.0;
+    if (tryFast && reduceLargeSigned(x, absBits, k, high, low) &&
+        sinFromReduced(k + quadrantOffset * kQuarterTurn, high, low, result)) {
+        return result;
     }
-    return sine;
+    double unused = 0.0;
+    if (quadrantOffset == 0) {
+        slowCosSin(x, absBits, false, true, unused, result, TrigPath::kAccurate);
+    } else {
+        slowCosSin(x, absBits, true, false, result, unused, TrigPath::kAccurate);
+    }
+    return result;
 }
 
-double correctlyRoundedCos(double x) {
+TRIG_INLINE double single(double x, unsigned quadrantOffset) {
     const uint64_t absBits = bitsOf(x) & kAbsMask;
     if (absBits < kTinyBits) {
-        return 1.0;
+        return quadrantOffset == 0 ? x : 1.0;
     }
-    if (absBits >= kInfinityBits) {
-        return x - x;
+    if (absBits < kModerateBits) {
+        unsigned k = 0;
+        double high = 0.0;
+        double low = 0.0;
+        double result = 0.0;
+        if (reduceModerate(x, k, high, low) &&
+            sinFromReduced(k + quadrantOffset * kQuarterTurn, high, low, result)) {
+            return result;
+        }
+        return singleOutOfLine(x, absBits, quadrantOffset, false);
     }
-    double cosine = 0.0;
-    if (!fastSingle(x, absBits, 1, cosine)) {
-        double unused = 0.0;
-        slowCosSin(x, absBits, true, false, cosine, unused, TrigPath::kAccurate);
-    }
-    return cosine;
+    return singleOutOfLine(x, absBits, quadrantOffset, true);
 }
 
-TrigPath correctlyRoundedCosSinTraced(double x, double& cosine, double& sine, TrigPath first) {
+// cos and sin of an argument outside the moderate range, or whose fast
+// results are not proved; `first` as for correctlyRoundedCosSinTraced.
+TRIG_NOINLINE TrigPath cosSinOutOfLine(double x, uint64_t absBits, double& cosine, double& sine,
+                                       TrigPath first) {
+    if (absBits >= kInfinityBits) {
+        cosine = x - x;  // NaN for infinities, the quiet NaN itself for a NaN
+        sine = cosine;
+        return TrigPath::kSpecial;
+    }
+    if (first == TrigPath::kFast && absBits >= kModerateBits) {
+        unsigned k = 0;
+        double high = 0.0;
+        double low = 0.0;
+        if (reduceLargeSigned(x, absBits, k, high, low) &&
+            cosSinFromReduced(k, high, low, cosine, sine)) {
+            return TrigPath::kFast;
+        }
+    }
+    return slowCosSin(x, absBits, true, true, cosine, sine,
+                      first == TrigPath::kMultiPrecision ? first : TrigPath::kAccurate);
+}
+
+TRIG_INLINE TrigPath cosSin(double x, double& cosine, double& sine, TrigPath first) {
     const uint64_t absBits = bitsOf(x) & kAbsMask;
     if (absBits < kTinyBits) {
         cosine = 1.0;
         sine = x;
         return TrigPath::kSpecial;
     }
-    if (absBits >= kInfinityBits) {
-        cosine = x - x;
-        sine = cosine;
-        return TrigPath::kSpecial;
+    if (absBits < kModerateBits && first == TrigPath::kFast) {
+        unsigned k = 0;
+        double high = 0.0;
+        double low = 0.0;
+        if (reduceModerate(x, k, high, low) && cosSinFromReduced(k, high, low, cosine, sine)) {
+            return TrigPath::kFast;
+        }
+        first = TrigPath::kAccurate;
     }
-    if ((first == TrigPath::kFast || first == TrigPath::kSpecial) &&
-        fastCosSin(x, absBits, cosine, sine)) {
-        return TrigPath::kFast;
-    }
-    return slowCosSin(x, absBits, true, true, cosine, sine,
-                      first == TrigPath::kMultiPrecision ? first : TrigPath::kAccurate);
+    return cosSinOutOfLine(x, absBits, cosine, sine, first);
 }
 
+}  // namespace
+
+double correctlyRoundedSin(double x) { return single(x, 0); }
+
+double correctlyRoundedCos(double x) { return single(x, 1); }
+
 void correctlyRoundedCosSin(double x, double& cosine, double& sine) {
-    correctlyRoundedCosSinTraced(x, cosine, sine);
+    cosSin(x, cosine, sine, TrigPath::kFast);
+}
+
+TrigPath correctlyRoundedCosSinTraced(double x, double& cosine, double& sine, TrigPath first) {
+    return cosSin(x, cosine, sine, first == TrigPath::kSpecial ? TrigPath::kFast : first);
 }
 
 }  // namespace tarvo::matrix

@@ -108,7 +108,7 @@ def series_tail(r, first_power, step=2, terms=30):
 def fast_output_error(p, q, r, rl_max, reduction_error, coefficients):
     """Bound of |(y + e) - true value| for one output P cos(r) + Q sin(r) of the fast path,
     with |rh| <= r, |rl| <= rl_max and the reduced argument off by at most reduction_error.
-    p and q are table entries (value, top, rest, low, deviation)."""
+    p and q are table entries (value, top, rest_low, low, deviation)."""
     c1, c2, c3, s1, s2, s3 = coefficients
     r = Fraction(r)
     lam = Fraction(rl_max)
@@ -134,17 +134,16 @@ def fast_output_error(p, q, r, rl_max, reduction_error, coefficients):
     qq = ps + (rl + pc * rl)
     qq = qq.plus_error(r * lam ** 2 / 2 + lam ** 3 / 6 + r * lam ** 2 + lam ** 3 / 2)
 
-    pv, ptop, prest, plow, pdev = p
-    qv, qtop, qrest, qlow, qdev = q
+    pv, ptop, prest_low, plow, pdev = p
+    qv, qtop, qrest_low, qlow, qdev = q
     r2 = r / 2 ** 26                       # low half of rh after splitting
     a2 = Bound(abs(qtop) * r2 * (1 + U), Fraction(0))  # exact product
-    a3 = Bound(abs(qrest)) * rh
+    # rest_low = RN(rest + low): its rounding adds U |rest_low| r.
+    a3 = (Bound(abs(qrest_low)) * rh).plus_error(U * abs(qrest_low) * r)
     b = Bound(abs(qv)) * qq
     c = Bound(abs(pv)) * pc
-    d = Bound(abs(qlow)) * rh
     s1_ = a2 + a3
-    s2_ = d + Bound(abs(plow))
-    s3_ = s1_ + s2_
+    s3_ = s1_ + Bound(abs(plow))
     s4_ = s3_ + b
     high = abs(pv) + abs(qv) * r * (1 + Fraction(1, 2 ** 25))
     l0 = Bound(U * high)                   # exact low part of the first sum
@@ -167,8 +166,9 @@ def table_entries(pi):
         rest = value - top
         assert Fraction(top) + Fraction(rest) == Fraction(value)
         assert abs(Fraction(rest)) <= Fraction(value) / 2 ** 26
+        rest_low = rest + low  # rounded: the product with r needs no more
         deviation = abs(to_fraction(exact_value - value - low))  # exact_value has ample precision
-        entries.append((value, top, rest, low, deviation))
+        entries.append((value, top, rest_low, low, deviation))
     return entries
 
 
@@ -280,13 +280,13 @@ def generate():
     w("")
     w("namespace tarvo::matrix::trig_constants {")
     w("")
-    w("// sin(j * pi/512) for j = 0 .. 256: value (nearest double), its 26 leading bits and")
-    w("// the rest (value = top + rest exactly, so top times a 26-bit number is exact), and")
-    w("// low = the nearest double to sin - value.")
+    w("// sin(j * pi/512) for j = 0 .. 256: value (nearest double); low, the nearest double")
+    w("// to sin - value; top, the 26 leading bits of value (top times a 26-bit number is")
+    w("// exact); restLow, the nearest double to value - top + low.")
     w("struct SineEntry {")
     w("    double value;")
     w("    double top;")
-    w("    double rest;")
+    w("    double restLow;")
     w("    double low;")
     w("};")
     w("")
