@@ -79,6 +79,7 @@ constexpr uint64_t kSignBit = 0x8000000000000000u;
 constexpr uint64_t kAbsMask = 0x7FFFFFFFFFFFFFFFu;
 constexpr uint64_t kMantissaMask = 0x000FFFFFFFFFFFFFu;
 constexpr uint64_t kInfinityBits = 0x7FF0000000000000u;
+constexpr uint64_t kQuietNanBits = 0x7FF8000000000000u;
 
 constexpr uint64_t powerOfTwoBits(int exponent) {
     return static_cast<uint64_t>(1023 + exponent) << 52;
@@ -598,6 +599,12 @@ bool fixedPointCosSin(double x, uint64_t absBits, int n, bool wantCos, bool want
     return decided;
 }
 
+// The result for an infinity or NaN x: a quiet NaN, the same bits on every
+// machine for the infinities, x itself (quieted) for a NaN.
+double notANumber(double x, uint64_t absBits) {
+    return absBits == kInfinityBits ? fromBits(kQuietNanBits) : x + x;
+}
+
 // The accurate path, then the multi-precision path until decided.
 TRIG_NOINLINE TrigPath slowCosSin(double x, uint64_t absBits, bool wantCos, bool wantSin,
                                   double& cosine, double& sine, TrigPath first) {
@@ -618,7 +625,7 @@ TRIG_NOINLINE TrigPath slowCosSin(double x, uint64_t absBits, bool wantCos, bool
 TRIG_NOINLINE double singleOutOfLine(double x, uint64_t absBits, unsigned quadrantOffset,
                                      bool tryFast) {
     if (absBits >= kInfinityBits) {
-        return x - x;  // NaN for infinities, the quiet NaN itself for a NaN
+        return notANumber(x, absBits);
     }
     unsigned k = 0;
     double high = 0.0;
@@ -661,7 +668,7 @@ TRIG_INLINE double single(double x, unsigned quadrantOffset) {
 TRIG_NOINLINE TrigPath cosSinOutOfLine(double x, uint64_t absBits, double& cosine, double& sine,
                                        TrigPath first) {
     if (absBits >= kInfinityBits) {
-        cosine = x - x;  // NaN for infinities, the quiet NaN itself for a NaN
+        cosine = notANumber(x, absBits);
         sine = cosine;
         return TrigPath::kSpecial;
     }
