@@ -27,7 +27,7 @@ fast=$2
 literal=$3
 portable=${4:-}
 short_steps=20
-budget=3000
+budget=1350
 
 # Instructions per internal step of one library: callgrind counts only the
 # loop of fmi2DoStep calls, divided by the internal steps of the short run.
