@@ -50,12 +50,6 @@ struct StepWork {
     StatePairs k2;
     StatePairs k3;
     CarriedValues carried;
-    // The angle's state S[7] is the first lane of its pair. Each stage
-    // forms its S[7] from the R[7] of the stage before, kept here as soon
-    // as the equations give it; the new S[7] of a step is formed as soon as
-    // its last R[7] is known, apart from its pair.
-    double angleRate;
-    double angleAfter;
     Pair half;
     // (R[0], R[1]) are constants of the parameter equations, which the
     // equations leave to the integrator: for them every stage has the same
@@ -75,16 +69,27 @@ inline void prepareConstantRates(StepWork& w, double h) {
     w.constantSixthOfSum = (k + k + k + k + k + k) * kOneSixth;
 }
 
+// The angle's state S[7] is the first lane of its pair. Each stage forms
+// its S[7] from the R[7] of the stage before, handed on as soon as the
+// equations give it; the new S[7] of a step is formed as soon as its last
+// R[7] is known, apart from its pair. Neither waits for a call of cos and
+// sin, so both stay in registers.
+struct AngleChain {
+    double rate;   // R[7] of the stage before
+    double after;  // S[7] at the end of the step
+};
+
 // The four evaluations of a step, as stages: the states each gives the
 // equations, and what each makes of the rates it is given.
 struct FirstStage {
     static constexpr bool kLimitsOrdered = true;
     StepWork& w;
+    AngleChain& a;
     double h;
     double angleState() const {
-        return (w.angleRate * h) * 0.5 + w.saved.of[kS7S2][0];
+        return (a.rate * h) * 0.5 + w.saved.of[kS7S2][0];
     }
-    void angleRate(double r7) { w.angleRate = r7; }
+    void angleRate(double r7) { a.rate = r7; }
     Pair state(StatePair i) const {
         if (i == kS0S1) {
             return w.constantHalfIncrement + w.saved.of[i];
@@ -97,11 +102,12 @@ struct FirstStage {
 struct SecondStage {
     static constexpr bool kLimitsOrdered = true;
     StepWork& w;
+    AngleChain& a;
     double h;
     double angleState() const {
-        return (w.angleRate * h) * 0.5 + w.saved.of[kS7S2][0];
+        return (a.rate * h) * 0.5 + w.saved.of[kS7S2][0];
     }
-    void angleRate(double r7) { w.angleRate = r7; }
+    void angleRate(double r7) { a.rate = r7; }
     Pair state(StatePair i) const {
         if (i == kS0S1) {
             return w.constantHalfIncrement + w.saved.of[i];
@@ -118,14 +124,15 @@ struct SecondStage {
 struct ThirdStage {
     static constexpr bool kLimitsOrdered = true;
     StepWork& w;
+    AngleChain& a;
     double h;
-    double angleState() const { return w.saved.of[kS7S2][0] + w.angleRate * h; }
+    double angleState() const { return w.saved.of[kS7S2][0] + a.rate * h; }
     void angleRate(double r7) {
         const double k1 = w.rates.of[kS7S2][0] * h;
         const double k2 = w.k2.of[kS7S2][0];
         const double k3 = w.k3.of[kS7S2][0];
         const double k4 = r7 * h;
-        w.angleAfter = (k1 + k2 + k2 + k3 + k3 + k4) * kOneSixth[0] + w.saved.of[kS7S2][0];
+        a.after = (k1 + k2 + k2 + k3 + k3 + k4) * kOneSixth[0] + w.saved.of[kS7S2][0];
     }
     Pair state(StatePair i) const {
         if (i == kS0S1) {
@@ -151,8 +158,9 @@ struct ThirdStage {
 struct ClosingStage {
     static constexpr bool kLimitsOrdered = true;
     StepWork& w;
-    double angleState() const { return w.angleAfter; }
-    void angleRate(double r7) { w.angleRate = r7; }
+    AngleChain& a;
+    double angleState() const { return a.after; }
+    void angleRate(double r7) { a.rate = r7; }
     Pair state(StatePair i) const { return w.saved.of[i]; }
     void rate(StatePair i, Pair r) { w.rates.of[i] = r; }
 };
@@ -190,7 +198,7 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
     StepWork w;
     w.saved = equations::loadStatePairs(data + kStatesStart);
     w.rates = equations::loadStatePairs(data + kRatesStart);
-    w.angleRate = w.rates.of[kS7S2][0];
+    AngleChain angle{w.rates.of[kS7S2][0], 0.0};
     w.half = kHalf;
     w.carried = equations::loadCarriedValues(data + kVariablesStart);
     CarriedValues& carried = w.carried;
@@ -200,17 +208,17 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
         if (h != w.constantsStep) {
             prepareConstantRates(w, h);
         }
-        FirstStage first{w, h};
+        FirstStage first{w, angle, h};
         equations::evaluateDynamicPairs<false>(instance, invariants, first, carried);
         keepInMemory();
-        SecondStage second{w, h};
+        SecondStage second{w, angle, h};
         equations::evaluateDynamicPairs<false>(instance, invariants, second, carried);
         keepInMemory();
-        ThirdStage third{w, h};
+        ThirdStage third{w, angle, h};
         equations::evaluateDynamicPairs<false>(instance, invariants, third, carried);
         third.completeConstantRates();
         keepInMemory();
-        ClosingStage closing{w};
+        ClosingStage closing{w, angle};
         equations::evaluateDynamicPairs<false>(instance, invariants, closing, carried);
         keepInMemory();
         ++steps;
