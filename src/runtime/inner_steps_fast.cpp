@@ -47,6 +47,7 @@ inline void keepInMemory() {
 struct StepWork {
     StatePairs saved;
     StatePairs rates;
+    StatePairs k1;
     StatePairs k2;
     StatePairs k3;
     CarriedValues carried;
@@ -94,7 +95,7 @@ struct FirstStage {
         if (i == kS0S1) {
             return w.constantHalfIncrement + w.saved.of[i];
         }
-        return (w.rates.of[i] * h) * w.half + w.saved.of[i];
+        return w.k1.of[i] * w.half + w.saved.of[i];
     }
     void rate(StatePair i, Pair r) { w.k2.of[i] = r * h; }
 };
@@ -128,7 +129,7 @@ struct ThirdStage {
     double h;
     double angleState() const { return w.saved.of[kS7S2][0] + a.rate * h; }
     void angleRate(double r7) {
-        const double k1 = w.rates.of[kS7S2][0] * h;
+        const double k1 = w.k1.of[kS7S2][0];
         const double k2 = w.k2.of[kS7S2][0];
         const double k3 = w.k3.of[kS7S2][0];
         const double k4 = r7 * h;
@@ -141,7 +142,7 @@ struct ThirdStage {
         return w.saved.of[i] + w.k3.of[i];
     }
     void rate(StatePair i, Pair r) {
-        const Pair k1 = w.rates.of[i] * h;
+        const Pair k1 = w.k1.of[i];
         const Pair k4 = r * h;
         w.saved.of[i] =
             (k1 + w.k2.of[i] + w.k2.of[i] + w.k3.of[i] + w.k3.of[i] + k4) * kOneSixth +
@@ -154,15 +155,24 @@ struct ThirdStage {
 };
 
 // The closing evaluation at the new states: its rates are the next step's
-// first stage.
+// first stage, k1 = rates h for the next step's length h, or, after the
+// last inner step, the rates the record keeps.
+template <bool kAnotherFollows>
 struct ClosingStage {
     static constexpr bool kLimitsOrdered = true;
     StepWork& w;
     AngleChain& a;
+    double nextH;
     double angleState() const { return a.after; }
     void angleRate(double r7) { a.rate = r7; }
     Pair state(StatePair i) const { return w.saved.of[i]; }
-    void rate(StatePair i, Pair r) { w.rates.of[i] = r; }
+    void rate(StatePair i, Pair r) {
+        if constexpr (kAnotherFollows) {
+            w.k1.of[i] = r * nextH;
+        } else {
+            w.rates.of[i] = r;
+        }
+    }
 };
 
 }  // namespace
@@ -202,7 +212,11 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
     w.half = kHalf;
     w.carried = equations::loadCarriedValues(data + kVariablesStart);
     CarriedValues& carried = w.carried;
+    for (int i = 0; i < kStatePairCount; ++i) {
+        w.k1.of[i] = w.rates.of[i] * h;
+    }
     uint32_t steps = 0;
+    bool anotherStep = true;
     prepareConstantRates(w, h);
     do {
         if (h != w.constantsStep) {
@@ -218,14 +232,20 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
         equations::evaluateDynamicPairs<false>(instance, invariants, third, carried);
         third.completeConstantRates();
         keepInMemory();
-        ClosingStage closing{w, angle};
-        equations::evaluateDynamicPairs<false>(instance, invariants, closing, carried);
-        keepInMemory();
         ++steps;
         t = next;
         h = stepLength(t);
         next = t + h;
-    } while (anotherFollows(t, next));
+        anotherStep = anotherFollows(t, next);
+        if (anotherStep) {
+            ClosingStage<true> closing{w, angle, h};
+            equations::evaluateDynamicPairs<false>(instance, invariants, closing, carried);
+        } else {
+            ClosingStage<false> closing{w, angle, h};
+            equations::evaluateDynamicPairs<false>(instance, invariants, closing, carried);
+        }
+        keepInMemory();
+    } while (anotherStep);
 
     equations::storeStatePairs(data + kStatesStart, w.saved);
     equations::storeStatePairs(data + kRatesStart, w.rates);
