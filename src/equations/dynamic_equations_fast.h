@@ -92,7 +92,8 @@ struct CarriedValues {
 
 inline CarriedValues loadCarriedValues(const double* v) {
     // A NaN fraction selects no triple: V[12..14] stay as they are.
-    return {v[7], matrix::pairOf(v[9], v[8]), std::numeric_limits<double>::quiet_NaN(), {v[12], v[13], v[14]}};
+    return {v[7], matrix::pairOf(v[9], v[8]), std::numeric_limits<double>::quiet_NaN(),
+            {v[12], v[13], v[14]}};
 }
 
 inline void storeCarriedValues(double* v, const CarriedValues& carried) {
@@ -316,19 +317,20 @@ inline void invertRotation(Pair cs, double* t4, double* t6, Pair (&t4Rows)[2],
 
 }  // namespace fast
 
-// One evaluation of the derivative function. The stage gives the states of
-// each pair (Pair state(StatePair), asked at most once per pair, and only
-// for the pairs the rates need unless kFull) and takes the rates of each
-// pair as soon as they are known (void rate(StatePair, Pair); every pair
-// but (R[0], R[1]), which are constants of the parameter equations); it is
-// asked for a pair's states before it is given the pair's rates. A stage
-// with kLimitsOrdered is used only with invariants whose limitsOrdered is
-// set. S[7], the
-// angle's state, comes first and alone (double angleState()), and R[7] as
-// soon as it is known (void angleRate(double)), before it comes again with
-// R[2] in its pair: the angle of the next stage needs R[7] only, R[2] comes
-// last, and so the chains through the stages' angles stay apart. The
-// carried values are brought forward; with kFull every variable and
+// One evaluation of the derivative function, on the states a stage gives:
+// - Pair state(StatePair): the states of one pair, asked for at most once
+//   per pair, and only for the pairs the rates need unless kFull;
+// - void rate(StatePair, Pair): the rates of one pair, given as soon as
+//   they are known, for every pair but (R[0], R[1]) (constants of the
+//   parameter equations), and only after the pair's states were asked for;
+// - double angleState(), void angleRate(double): S[7], the angle's state,
+//   asked for first and alone, and R[7] given as soon as it is known, before
+//   it comes again with R[2] in its pair. The next stage's angle needs R[7]
+//   only, and R[2] comes last: so the two chains through the stages'
+//   angles (each through every second one) do not wait for each other;
+// - kLimitsOrdered: such a stage is used only with invariants whose
+//   limitsOrdered is set.
+// The carried values are brought forward; with kFull every variable and
 // intermediate matrix is written into the instance as the literal
 // evaluation writes them. The invariants must be those of the current
 // parameters and inputs. evaluationCount is the caller's.
@@ -454,11 +456,10 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     const Pair v107 = negateSecond(v99 / k.divisors107);
     const Pair v104 = k.factors104 * pairOf(v15[0], v22[0]);  // V[104], V[118]
     const Pair v110 = negate(v104);  // V[110], V[124]; also V[101], V[115]
-    // V[19] and V[26]: the row vectors times the channel 2-vectors, summed
-    // from 0.0.
-    // Each sum (0 + a) + b is (a + b) + 0 (both turn only a zero sum of
-    // two negative zeros into +0), and so R[2] = V[26] + V[19] is
-    // (u[1] + u[0]) + 0 for u = a + b.
+    // V[19] and V[26]: the row vectors times the channel 2-vectors, each
+    // summed from 0.0 as (0 + a) + b, which is (a + b) + 0: both turn a sum
+    // of two negative zeros into +0 and change nothing else. So R[2] =
+    // V[26] + V[19] is (u[1] + u[0]) + 0 for u = a + b.
     const Pair products = k.rowFirsts * v110 + k.rowSeconds * v107;
     const double r2 = (products[1] + products[0]) + 0.0;
     stage.rate(kS7S2, pairOf(r7, r2));

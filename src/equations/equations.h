@@ -21,9 +21,9 @@ void evaluateParameterEquations(ModelInstance& instance);
 // The derivative function: rates R[2..19] and most variables.
 void evaluateDynamicEquations(ModelInstance& instance);
 
-// The 20 states as ten pairs, in the lanes the equations read them in; the
-// rates of the states come in the same pairs. (S[2], S[7]) and (S[10],
-// S[13]) are no neighbours in the record, the others are.
+// The 20 states as ten pairs, in the lanes the fast equations read them
+// in; the rates of the states come in the same pairs. (S[7], S[2]) and
+// (S[10], S[13]) are no neighbours in the record, the others are.
 enum StatePair : int {
     kS7S2,    // S[7] gives the angle, S[2] R[7]
     kS0S1,    // the level latch follows these; constant rates R[0], R[1]
@@ -49,10 +49,10 @@ struct StatePairs {
 // What the dynamic equations take from parameters, inputs and the fixed
 // quantities of the initial and parameter-dependent equations alone, in the
 // pairs the fast evaluation computes with (channel A in the first lane,
-// channel B in the second). Nothing writes any of it during a Runge-Kutta
-// step, so a step gathers it once for its four evaluations; gathering also
-// brings T2, the inverse of V[31..34], up to date. The literal equations
-// need none of it and leave it as it is.
+// channel B in the second). Nothing writes any of it during the internal
+// steps of one fmi2DoStep call, so a run of them gathers it once; gathering
+// also brings T2, the inverse of V[31..34], up to date. The literal
+// equations need none of it and leave it as it is.
 struct StepInvariants {
     matrix::Pair divisors74;   // P[24], P[33]
     matrix::Pair ratios77;     // P[25] / P[26], P[34] / P[35]
@@ -76,7 +76,7 @@ struct StepInvariants {
     matrix::Pair capacityAndRateDivisor;  // P[0], V[29]
     double capacity;           // P[0]
     double angleOffset;        // P[15]
-    matrix::Pair driveFactors[2];  // (P[3], P[3]) while the level lasts, (P[4], P[4]) after
+    matrix::Pair driveFactors[2];  // (P[3], P[3]) while the level lasts, then (P[4], P[4])
     matrix::Pair diagonalInverseColumns[2];  // T2, the inverse of V[31..34]
     matrix::Pair rateDiagonalColumns[2];     // V[47..50]
 };
@@ -89,10 +89,9 @@ void evaluateDynamicEquations(ModelInstance& instance, const StepInvariants& inv
 
 // The derivative function at an intermediate Runge-Kutta stage: the rates
 // R[2..19], the values the next evaluation reads back (the level latch
-// V[7..9], the triple V[12..14], the inverses kept when singular) and
-// evaluationCount, the same bits as evaluateDynamicEquations. Variables that
-// neither needs may be left as they were: the step's closing evaluation is a
-// full one.
+// V[7..9], the triple V[12..14]) and evaluationCount, the same bits as
+// evaluateDynamicEquations. Variables that neither needs may be left as
+// they were: the step's closing evaluation is a full one.
 void evaluateDynamicStage(ModelInstance& instance, const StepInvariants& invariants);
 
 // Copies states and results into the 23 output variables.
