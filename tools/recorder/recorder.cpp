@@ -31,24 +31,18 @@
 #include <unordered_map>
 
 #define JSON_NOEXCEPTION
-#include <nlohmann/json.hpp>
-
 #include "fmi/fmi2_functions.h"
 #include "host/fmi_api.h"
-#include "trace/hex_float.h"
+#include "recorder/call_log.h"
 
 namespace tarvo::recorder {
 namespace {
 
-using Json = nlohmann::ordered_json;
+using namespace call_log;
 
-constexpr const char kLogVariable[] = "TARVO_RECORDER_LOG";
 // Where the real unit lies, relative to the archive's root (two folders
 // above binaries/linux64/).
 constexpr const char kUnitInArchive[] = "/resources/recorder/Tarvo_Unit.so";
-
-constexpr int kNullHandle = 0;
-constexpr int kUnknownHandle = -1;
 
 struct Recorder {
     std::recursive_mutex lock;
@@ -57,6 +51,7 @@ struct Recorder {
     std::string unitPath;
     std::string loadError;
     int logFile = -1;
+    bool sessionStarted = false;
     int liveInstances = 0;
     int instanceCount = 0;
     int snapshotCount = 0;
@@ -143,90 +138,30 @@ void writeAll(int file, const std::string& text)
     }
 }
 
+// The first line of a process begins with a session line, so that logs of
+// several processes appended to one file replay each from a fresh start.
 void writeLine(const Json& line)
 {
-    const std::string text = line.dump() + '\n';
+    std::string lines;
+    if (!recorder.sessionStarted) {
+        Json session = Json::object();
+        session["session"] = static_cast<long long>(getpid());
+        session["unit"] = recorder.unitPath;
+        lines = session.dump() + '\n';
+    }
+    lines += line.dump() + '\n';
     if (recorder.logFile >= 0) {
-        writeAll(recorder.logFile, text);
+        writeAll(recorder.logFile, lines);
+        recorder.sessionStarted = true;
         return;
     }
     std::string ignored;
     const int file = openLog(ignored);
     if (file >= 0) {
-        writeAll(file, text);
+        writeAll(file, lines);
         close(file);
+        recorder.sessionStarted = true;
     }
-}
-
-// ------------------------------------------------------------ JSON values
-
-// Strings keep every byte: bytes from 0x80 on become the code points
-// U+0080..U+00FF, which the replay turns back into the same bytes.
-Json text(const char* value)
-{
-    if (value == nullptr) {
-        return nullptr;
-    }
-    std::string utf8;
-    for (const unsigned char* byte = reinterpret_cast<const unsigned char*>(value); *byte != 0;
-         ++byte) {
-        if (*byte < 0x80) {
-            utf8 += static_cast<char>(*byte);
-        } else {
-            utf8 += static_cast<char>(0xc0 | (*byte >> 6));
-            utf8 += static_cast<char>(0x80 | (*byte & 0x3f));
-        }
-    }
-    return utf8;
-}
-
-Json real(double value)
-{
-    return trace::formatHexFloat(value);
-}
-
-template <typename T, typename Convert>
-Json list(const T* values, std::size_t count, Convert convert)
-{
-    if (values == nullptr) {
-        return nullptr;
-    }
-    Json items = Json::array();
-    for (std::size_t i = 0; i < count; ++i) {
-        items.push_back(convert(values[i]));
-    }
-    return items;
-}
-
-Json reals(const fmi2Real* values, std::size_t count)
-{
-    return list(values, count, real);
-}
-
-template <typename T>
-Json numbers(const T* values, std::size_t count)
-{
-    return list(values, count, [](T value) { return Json(value); });
-}
-
-Json texts(const fmi2String* values, std::size_t count)
-{
-    return list(values, count, text);
-}
-
-Json bytes(const fmi2Byte* values, std::size_t count)
-{
-    if (values == nullptr) {
-        return nullptr;
-    }
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto byte = static_cast<unsigned char>(values[i]);
-        hex += digits[byte >> 4];
-        hex += digits[byte & 0xf];
-    }
-    return hex;
 }
 
 int handleNumber(const std::unordered_map<const void*, int>& known, const void* handle)
@@ -251,11 +186,6 @@ int snapshotNumber(const void* handle)
     const int number = ++recorder.snapshotCount;
     recorder.snapshots.emplace(handle, number);
     return number;
-}
-
-bool valuesValid(fmi2Status status)
-{
-    return status == fmi2OK || status == fmi2Warning;
 }
 
 // One call in progress: holds the lock from the start of the call to its
@@ -407,7 +337,7 @@ __attribute__((destructor)) void releaseAtUnload()
 
 using tarvo::recorder::Call;
 using tarvo::recorder::recorder;
-using tarvo::recorder::valuesValid;
+using tarvo::call_log::valuesValid;
 namespace rec = tarvo::recorder;
 
 // The unit's function of the same name, taken from the table once loaded.
@@ -459,7 +389,7 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
     }
     fmi2Component instance = call.unit().fmi2Instantiate(
         instanceName, fmuType, fmuGUID, fmuResourceLocation, functions, visible, loggingOn);
-    int number = rec::kNullHandle;
+    int number = tarvo::call_log::kNullHandle;
     if (instance != nullptr) {
         number = ++recorder.instanceCount;
         recorder.instances[instance] = number;

@@ -5,6 +5,7 @@
 //
 //   trace --library Tarvo_Unit.so SCENARIO.json [--output RESULT.json]
 //                                               [--compare EXPECTED.json]
+//   trace --library Tarvo_Unit.so --replay CALLS.jsonl     (replay.h)
 //
 // Exit status: 0 done (and equal), 1 results differ, 2 usage, input or
 // loading error.
@@ -13,6 +14,7 @@
 #include "fmi/model_identity.h"
 #include "hex_float.h"
 #include "host/fmi_api.h"
+#include "replay.h"
 
 #include <dlfcn.h>
 
@@ -510,6 +512,9 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (tarvo::trace::isReplayCommand(argc, argv)) {
+        return tarvo::trace::replayMain(argc, argv);
+    }
     try {
         return tarvo::trace::run(argc, argv);
     } catch (const tarvo::trace::UsageError& error) {
