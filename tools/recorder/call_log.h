@@ -2,13 +2,15 @@
 // and the replay that compares with it: one JSON object per line and call,
 // doubles as exact hexadecimal floats ("0x1.8p+1", "nan", "-inf"), strings
 // byte for byte (bytes from 0x80 on as the code points U+0080..U+00FF),
-// byte arrays as hexadecimal digits, a null pointer as null. Instances and
-// snapshots are numbered 1, 2, ... in the order they first appear; 0 is a
-// null handle, -1 one that was never handed out or is already freed.
+// byte arrays as hexadecimal digits, an array or pointer the host did not
+// pass as null. Instance and snapshot handles are written as their
+// addresses ("0x55d0c3a4b2c0", "0x0" for a null handle).
 #ifndef TARVO_TOOLS_RECORDER_CALL_LOG_H
 #define TARVO_TOOLS_RECORDER_CALL_LOG_H
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -21,14 +23,21 @@ namespace tarvo::call_log {
 using Json = nlohmann::ordered_json;
 
 constexpr const char kLogVariable[] = "TARVO_RECORDER_LOG";
-constexpr int kNullHandle = 0;
-constexpr int kUnknownHandle = -1;
+constexpr const char kNullHandle[] = "0x0";
 
 // Output values are logged, and compared, only when the status says they
 // were written.
 inline bool valuesValid(fmi2Status status)
 {
     return status == fmi2OK || status == fmi2Warning;
+}
+
+inline Json handle(const void* value)
+{
+    char text[2 + 2 * sizeof value + 1];
+    std::snprintf(text, sizeof text, "0x%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(value)));
+    return text;
 }
 
 inline Json text(const char* value)

@@ -7,11 +7,14 @@
 // and every value it returned or wrote, doubles as exact hexadecimal floats.
 // The trace tool replays such a log on a fresh unit (trace --replay).
 //
-// Instances and snapshots are numbered in the log (1, 2, ... in the order
-// they appear; 0 for a null handle, -1 for a handle the recorder never saw
-// or already saw freed), so a replay can map them onto its own. One lock
-// serialises all calls, so the log's order is the order in which the unit
-// ran them, also when a host drives instances from several threads.
+// Instances and snapshots appear in the log as their addresses, so a replay
+// can map each onto the handle it made itself at the same point; addresses
+// are unique in a process also when a host loads the recording archive
+// several times over (as libcosim does for each slave), each copy of the
+// recorder with its own unit and its own log file descriptor. Within one
+// copy a lock serialises the calls, so the log's order is the order in
+// which the unit ran them, also when a host drives instances from several
+// threads; every line is one append, so lines of several copies never mix.
 //
 // The log is opened when an instance is created and closed when the last
 // one is freed; a call made while no instance lives appends its line on its
@@ -28,7 +31,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
-#include <unordered_map>
+#include <unordered_set>
 
 #define JSON_NOEXCEPTION
 #include "fmi/fmi2_functions.h"
@@ -52,11 +55,7 @@ struct Recorder {
     std::string loadError;
     int logFile = -1;
     bool sessionStarted = false;
-    int liveInstances = 0;
-    int instanceCount = 0;
-    int snapshotCount = 0;
-    std::unordered_map<const void*, int> instances;
-    std::unordered_map<const void*, int> snapshots;
+    std::unordered_set<const void*> instances;  // the live ones made through this copy
 };
 
 Recorder recorder;
@@ -164,30 +163,6 @@ void writeLine(const Json& line)
     }
 }
 
-int handleNumber(const std::unordered_map<const void*, int>& known, const void* handle)
-{
-    if (handle == nullptr) {
-        return kNullHandle;
-    }
-    const auto found = known.find(handle);
-    return found == known.end() ? kUnknownHandle : found->second;
-}
-
-// A snapshot handle the unit handed out: its number, a new one if unseen.
-int snapshotNumber(const void* handle)
-{
-    if (handle == nullptr) {
-        return kNullHandle;
-    }
-    const auto found = recorder.snapshots.find(handle);
-    if (found != recorder.snapshots.end()) {
-        return found->second;
-    }
-    const int number = ++recorder.snapshotCount;
-    recorder.snapshots.emplace(handle, number);
-    return number;
-}
-
 // One call in progress: holds the lock from the start of the call to its
 // line in the log, so that no other call runs in between.
 class Call {
@@ -199,7 +174,7 @@ public:
     }
     Call(const char* name, const void* instance) : Call(name)
     {
-        line_["instance"] = handleNumber(recorder.instances, instance);
+        line_["instance"] = handle(instance);
     }
     Call(const Call&) = delete;
     Call& operator=(const Call&) = delete;
@@ -389,11 +364,8 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
     }
     fmi2Component instance = call.unit().fmi2Instantiate(
         instanceName, fmuType, fmuGUID, fmuResourceLocation, functions, visible, loggingOn);
-    int number = tarvo::call_log::kNullHandle;
     if (instance != nullptr) {
-        number = ++recorder.instanceCount;
-        recorder.instances[instance] = number;
-        ++recorder.liveInstances;
+        recorder.instances.insert(instance);
     }
     call["instanceName"] = rec::text(instanceName);
     call["fmuType"] = static_cast<int>(fmuType);
@@ -402,9 +374,9 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
     call["functions"] = rec::callbackPresence(functions);
     call["visible"] = visible;
     call["loggingOn"] = loggingOn;
-    call["result"] = number;
+    call["result"] = rec::handle(instance);
     call.finish();
-    if (recorder.liveInstances == 0) {
+    if (recorder.instances.empty()) {
         close(recorder.logFile);
         recorder.logFile = -1;
     }
@@ -419,10 +391,8 @@ void fmi2FreeInstance(fmi2Component c)
     }
     call.unit().fmi2FreeInstance(c);
     call.finish();
-    const auto found = recorder.instances.find(c);
-    if (found != recorder.instances.end()) {
-        recorder.instances.erase(found);
-        if (--recorder.liveInstances == 0 && recorder.logFile >= 0) {
+    if (recorder.instances.erase(c) != 0) {
+        if (recorder.instances.empty() && recorder.logFile >= 0) {
             close(recorder.logFile);
             recorder.logFile = -1;
         }
@@ -519,12 +489,10 @@ fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate* FMUstate)
     if (!call.ready()) {
         return fmi2Error;
     }
-    call["FMUstate"] = FMUstate == nullptr ? rec::Json(nullptr)
-                                           : rec::Json(rec::handleNumber(recorder.snapshots,
-                                                                         *FMUstate));
+    call["FMUstate"] = FMUstate == nullptr ? rec::Json(nullptr) : rec::handle(*FMUstate);
     const fmi2Status status = call.unit().fmi2GetFMUstate(c, FMUstate);
     if (FMUstate != nullptr) {
-        call["result"] = rec::snapshotNumber(*FMUstate);
+        call["result"] = rec::handle(*FMUstate);
     }
     return call.finish(status);
 }
@@ -535,7 +503,7 @@ fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate FMUstate)
     if (!call.ready()) {
         return fmi2Error;
     }
-    call["FMUstate"] = rec::handleNumber(recorder.snapshots, FMUstate);
+    call["FMUstate"] = rec::handle(FMUstate);
     return call.finish(call.unit().fmi2SetFMUstate(c, FMUstate));
 }
 
@@ -545,16 +513,10 @@ fmi2Status fmi2FreeFMUstate(fmi2Component c, fmi2FMUstate* FMUstate)
     if (!call.ready()) {
         return fmi2Error;
     }
-    const void* before = FMUstate != nullptr ? *FMUstate : nullptr;
-    call["FMUstate"] = FMUstate == nullptr
-                           ? rec::Json(nullptr)
-                           : rec::Json(rec::handleNumber(recorder.snapshots, before));
+    call["FMUstate"] = FMUstate == nullptr ? rec::Json(nullptr) : rec::handle(*FMUstate);
     const fmi2Status status = call.unit().fmi2FreeFMUstate(c, FMUstate);
     if (FMUstate != nullptr) {
-        if (before != nullptr && *FMUstate == nullptr) {
-            recorder.snapshots.erase(before);
-        }
-        call["result"] = rec::snapshotNumber(*FMUstate);
+        call["result"] = rec::handle(*FMUstate);
     }
     return call.finish(status);
 }
@@ -565,7 +527,7 @@ fmi2Status fmi2SerializedFMUstateSize(fmi2Component c, fmi2FMUstate FMUstate, si
     if (!call.ready()) {
         return fmi2Error;
     }
-    call["FMUstate"] = rec::handleNumber(recorder.snapshots, FMUstate);
+    call["FMUstate"] = rec::handle(FMUstate);
     const fmi2Status status = call.unit().fmi2SerializedFMUstateSize(c, FMUstate, size);
     if (size == nullptr) {
         call["size"] = nullptr;
@@ -582,7 +544,7 @@ fmi2Status fmi2SerializeFMUstate(fmi2Component c, fmi2FMUstate FMUstate,
     if (!call.ready()) {
         return fmi2Error;
     }
-    call["FMUstate"] = rec::handleNumber(recorder.snapshots, FMUstate);
+    call["FMUstate"] = rec::handle(FMUstate);
     call["size"] = size;
     const fmi2Status status = call.unit().fmi2SerializeFMUstate(c, FMUstate, serializedState,
                                                                 size);
@@ -608,7 +570,7 @@ fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte serializedSta
     if (FMUstate == nullptr) {
         call["FMUstate"] = nullptr;
     } else if (valuesValid(status)) {
-        call["FMUstate"] = rec::snapshotNumber(*FMUstate);
+        call["FMUstate"] = rec::handle(*FMUstate);
     }
     return call.finish(status);
 }

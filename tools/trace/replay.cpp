@@ -64,9 +64,8 @@ struct ReplayError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// A call that cannot be made again as the host made it (a handle the
-// recorder did not know, an instance the replay does not have): counts as a
-// difference.
+// A call that cannot be made again as the host made it (a handle that was
+// never handed out, or already freed): counts as a difference.
 struct CannotReplay : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -223,9 +222,76 @@ Array<T> outputFor(const Json& line, const char* key, std::size_t n)
     return array;
 }
 
-// Replays calls one by one, keeping the instances and snapshots it made
-// under the numbers the log gives them. It numbers them by the recorder's
-// rule, so a unit that behaves alike yields the same numbers.
+// The handles of the log (addresses in the recording process) bound to the
+// handles the replay made at the same calls.
+class Handles {
+public:
+    // The replay's handle for a recorded one the host passed in.
+    void* find(const std::string& recorded, const char* what) const
+    {
+        if (recorded == call_log::kNullHandle) {
+            return nullptr;
+        }
+        const auto found = bound_.find(recorded);
+        if (found == bound_.end()) {
+            throw CannotReplay(std::string("the host passed ") + what + " " + recorded +
+                               ", which the unit never handed out or had freed");
+        }
+        return found->second;
+    }
+
+    // A handle the unit gave back where the log shows `recorded`: `recorded`
+    // itself when ours corresponds (binding it if it is new), else a
+    // description of ours for the difference.
+    Json match(const std::string& recorded, void* ours)
+    {
+        if (ours == nullptr || recorded == call_log::kNullHandle) {
+            return ours == nullptr ? Json(call_log::kNullHandle) : Json("a handle, not a null one");
+        }
+        const auto found = bound_.find(recorded);
+        if (found != bound_.end()) {
+            return found->second == ours ? Json(recorded) : Json("another handle than before");
+        }
+        for (const auto& known : bound_) {
+            if (known.second == ours) {
+                return "the handle recorded as " + known.first;
+            }
+        }
+        bound_[recorded] = ours;
+        return recorded;
+    }
+
+    bool contains(const std::string& recorded) const { return bound_.count(recorded) != 0; }
+    void forget(const std::string& recorded) { bound_.erase(recorded); }
+
+    // Every handle still bound, and unbinds them all.
+    std::vector<void*> takeAll()
+    {
+        std::vector<void*> all;
+        for (const auto& known : bound_) {
+            all.push_back(known.second);
+        }
+        bound_.clear();
+        return all;
+    }
+
+    std::size_t size() const { return bound_.size(); }
+
+private:
+    std::map<std::string, void*> bound_;
+};
+
+std::string handleOf(const Json& line, const char* key)
+{
+    const Json& item = field(line, key);
+    if (!item.is_string()) {
+        throw ReplayError(std::string("\"") + key + "\" must be a handle");
+    }
+    return item.get<std::string>();
+}
+
+// Replays calls one by one, with the instances and snapshots it makes bound
+// to those of the log.
 class Replayer {
 public:
     explicit Replayer(const FmiApi& unit) : unit_(unit) {}
@@ -249,86 +315,32 @@ public:
         throw ReplayError("unknown call \"" + name + "\"");
     }
 
-    // A new process begins in the log: its handles are numbered afresh.
-    void startSession()
-    {
-        releaseAll();
-        instanceCount_ = 0;
-        snapshotCount_ = 0;
-    }
-
     std::size_t leftInstances() const { return instances_.size(); }
 
 private:
     fmi2Component instance(const Json& line)
     {
-        const int number = integer(line, "instance");
-        if (number == call_log::kNullHandle) {
-            return nullptr;
-        }
-        if (number == call_log::kUnknownHandle) {
-            throw CannotReplay("the host passed an instance handle the recorder never handed out "
-                               "or had seen freed");
-        }
-        const auto found = instances_.find(number);
-        if (found == instances_.end()) {
-            throw CannotReplay("instance " + std::to_string(number) + " does not exist in the replay");
-        }
-        return found->second;
+        return instances_.find(handleOf(line, "instance"), "the instance");
     }
 
-    fmi2FMUstate snapshot(int number)
+    fmi2FMUstate snapshot(const Json& line)
     {
-        if (number == call_log::kNullHandle) {
-            return nullptr;
-        }
-        if (number == call_log::kUnknownHandle) {
-            throw CannotReplay("the host passed a snapshot handle the unit never handed out or had "
-                               "freed");
-        }
-        const auto found = snapshots_.find(number);
-        if (found == snapshots_.end()) {
-            throw CannotReplay("snapshot " + std::to_string(number) + " does not exist in the replay");
-        }
-        return found->second;
-    }
-
-    int snapshotNumber(fmi2FMUstate handle)
-    {
-        if (handle == nullptr) {
-            return call_log::kNullHandle;
-        }
-        for (const auto& known : snapshots_) {
-            if (known.second == handle) {
-                return known.first;
-            }
-        }
-        const int number = ++snapshotCount_;
-        snapshots_[number] = handle;
-        return number;
-    }
-
-    void forgetSnapshot(fmi2FMUstate handle)
-    {
-        for (auto known = snapshots_.begin(); known != snapshots_.end(); ++known) {
-            if (known->second == handle) {
-                snapshots_.erase(known);
-                return;
-            }
-        }
+        return snapshots_.find(handleOf(line, "FMUstate"), "the snapshot");
     }
 
     // Whatever the log left alive: freed here, so the replay leaves nothing.
     void releaseAll()
     {
-        for (const auto& known : snapshots_) {
-            std::free(known.second);
+        for (void* snapshot : snapshots_.takeAll()) {
+            std::free(snapshot);
         }
-        snapshots_.clear();
-        for (const auto& known : instances_) {
-            unit_.fmi2FreeInstance(known.second);
+        for (void* instance : instances_.takeAll()) {
+            unit_.fmi2FreeInstance(instance);
         }
-        instances_.clear();
+        for (void* instance : replaced_) {
+            unit_.fmi2FreeInstance(instance);
+        }
+        replaced_.clear();
     }
 
     static Json status(fmi2Status value) { return static_cast<int>(value); }
@@ -376,24 +388,20 @@ private:
             optionalText(field(line, "fmuGUID"), guid),
             optionalText(field(line, "fmuResourceLocation"), location), callbacks,
             integer(line, "visible"), integer(line, "loggingOn"));
-        int number = call_log::kNullHandle;
-        if (made != nullptr) {
-            number = ++instanceCount_;
-            instances_[number] = made;
+        const std::string recorded = handleOf(line, "result");
+        if (made != nullptr && instances_.contains(recorded)) {
+            // An address bound already: a host that ended without freeing
+            // its instance, and another process of the same log.
+            replaced_.push_back(instances_.find(recorded, "the instance"));
+            instances_.forget(recorded);
         }
-        got["result"] = number;
+        got["result"] = instances_.match(recorded, made);
     }
 
     void fmi2FreeInstance(const Json& line, Json&)
     {
-        fmi2Component c = instance(line);
-        unit_.fmi2FreeInstance(c);
-        for (auto known = instances_.begin(); known != instances_.end(); ++known) {
-            if (known->second == c) {
-                instances_.erase(known);
-                break;
-            }
-        }
+        unit_.fmi2FreeInstance(instance(line));
+        instances_.forget(handleOf(line, "instance"));
     }
 
     void fmi2SetupExperiment(const Json& line, Json& got)
@@ -503,15 +511,14 @@ private:
             got["status"] = status(unit_.fmi2GetFMUstate(c, nullptr));
             return;
         }
-        fmi2FMUstate handle = snapshot(given.get<int>());
+        fmi2FMUstate handle = snapshot(line);
         got["status"] = status(unit_.fmi2GetFMUstate(c, &handle));
-        got["result"] = snapshotNumber(handle);
+        got["result"] = snapshots_.match(handleOf(line, "result"), handle);
     }
 
     void fmi2SetFMUstate(const Json& line, Json& got)
     {
-        got["status"] = status(unit_.fmi2SetFMUstate(instance(line),
-                                                     snapshot(integer(line, "FMUstate"))));
+        got["status"] = status(unit_.fmi2SetFMUstate(instance(line), snapshot(line)));
     }
 
     void fmi2FreeFMUstate(const Json& line, Json& got)
@@ -522,20 +529,20 @@ private:
             got["status"] = status(unit_.fmi2FreeFMUstate(c, nullptr));
             return;
         }
-        fmi2FMUstate handle = snapshot(given.get<int>());
-        const fmi2FMUstate before = handle;
+        fmi2FMUstate handle = snapshot(line);
         got["status"] = status(unit_.fmi2FreeFMUstate(c, &handle));
-        if (before != nullptr && handle == nullptr) {
-            forgetSnapshot(before);
+        const std::string recorded = handleOf(line, "result");
+        got["result"] = snapshots_.match(recorded, handle);
+        if (recorded == call_log::kNullHandle && handle == nullptr) {
+            snapshots_.forget(handleOf(line, "FMUstate"));
         }
-        got["result"] = snapshotNumber(handle);
     }
 
     void fmi2SerializedFMUstateSize(const Json& line, Json& got)
     {
         Array<std::size_t> size = outputFor<std::size_t>(line, "size", 1);
         const fmi2Status result = unit_.fmi2SerializedFMUstateSize(
-            instance(line), snapshot(integer(line, "FMUstate")), size.data());
+            instance(line), snapshot(line), size.data());
         got["status"] = status(result);
         if (!size.null && call_log::valuesValid(result)) {
             got["size"] = size.values[0];
@@ -547,7 +554,7 @@ private:
         const std::size_t n = count(line, "size");
         Array<fmi2Byte> bytes = outputFor<fmi2Byte>(line, "serializedState", n);
         const fmi2Status result = unit_.fmi2SerializeFMUstate(
-            instance(line), snapshot(integer(line, "FMUstate")), bytes.data(), n);
+            instance(line), snapshot(line), bytes.data(), n);
         got["status"] = status(result);
         if (!bytes.null && call_log::valuesValid(result)) {
             got["serializedState"] = call_log::bytes(bytes.data(), n);
@@ -576,7 +583,7 @@ private:
             instance(line), bytes.data(), n, handleNull ? nullptr : &handle);
         got["status"] = status(result);
         if (!handleNull && call_log::valuesValid(result)) {
-            got["FMUstate"] = snapshotNumber(handle);
+            got["FMUstate"] = snapshots_.match(handleOf(line, "FMUstate"), handle);
         }
     }
 
@@ -677,10 +684,9 @@ private:
 
     const FmiApi& unit_;
     std::deque<fmi2CallbackFunctions> callbacks_;  // the unit keeps a pointer to each
-    std::map<int, fmi2Component> instances_;
-    std::map<int, fmi2FMUstate> snapshots_;
-    int instanceCount_ = 0;
-    int snapshotCount_ = 0;
+    Handles instances_;
+    Handles snapshots_;
+    std::vector<fmi2Component> replaced_;
 };
 
 // What differs between the outputs of the replay and those of the log, or
@@ -768,8 +774,7 @@ int replayLog(const Options& options)
         try {
             line = Json::parse(text);
             if (line.contains("session")) {
-                replayer.startSession();
-                continue;
+                continue;  // a process or a copy of the recorder begins logging
             }
             const std::string name = field(line, "call").get<std::string>();
             ++calls[name];
