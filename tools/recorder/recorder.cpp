@@ -137,8 +137,8 @@ void writeAll(int file, const std::string& text)
     }
 }
 
-// The first line of a process begins with a session line, so that logs of
-// several processes appended to one file replay each from a fresh start.
+// The first line of each copy of the recorder comes after a session line
+// that names the process and the unit it forwards to.
 void writeLine(const Json& line)
 {
     std::string lines;
@@ -197,14 +197,24 @@ private:
     bool ready_ = false;
 };
 
+// The recorder's own message, complete in the format argument (any '%'
+// doubled), since not every host fills in further arguments.
 void report(const fmi2CallbackFunctions* functions, fmi2String instanceName,
             const std::string& message)
 {
-    if (functions != nullptr && functions->logger != nullptr) {
-        functions->logger(functions->componentEnvironment,
-                          instanceName != nullptr ? instanceName : "?", fmi2Error, "error",
-                          "Tarvo_Unit recorder: %s", message.c_str());
+    if (functions == nullptr || functions->logger == nullptr) {
+        return;
     }
+    std::string format = "Tarvo_Unit recorder: ";
+    for (char character : message) {
+        format += character;
+        if (character == '%') {
+            format += '%';
+        }
+    }
+    functions->logger(functions->componentEnvironment,
+                      instanceName != nullptr ? instanceName : "?", fmi2Error, "error",
+                      format.c_str());
 }
 
 Json callbackPresence(const fmi2CallbackFunctions* functions)
