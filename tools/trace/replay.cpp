@@ -396,6 +396,9 @@ private:
             instances_.forget(recorded);
         }
         got["result"] = instances_.match(recorded, made);
+        if (made != nullptr && recorded == call_log::kNullHandle) {
+            unit_.fmi2FreeInstance(made);  // a difference already; kept by nobody
+        }
     }
 
     void fmi2FreeInstance(const Json& line, Json&)
@@ -512,8 +515,13 @@ private:
             return;
         }
         fmi2FMUstate handle = snapshot(line);
+        const bool fresh = handle == nullptr;
         got["status"] = status(unit_.fmi2GetFMUstate(c, &handle));
-        got["result"] = snapshots_.match(handleOf(line, "result"), handle);
+        const std::string recorded = handleOf(line, "result");
+        got["result"] = snapshots_.match(recorded, handle);
+        if (fresh && handle != nullptr && recorded == call_log::kNullHandle) {
+            std::free(handle);  // a difference already; kept by nobody
+        }
     }
 
     void fmi2SetFMUstate(const Json& line, Json& got)
