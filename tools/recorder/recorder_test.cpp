@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -181,15 +180,14 @@ std::vector<std::string> runSession(const FmiApi& api)
     return transcript;
 }
 
-// The calls of a log, without its session lines.
-std::vector<nlohmann::json> readCalls(const std::string& path)
+// The lines of a log's calls, without its session lines.
+std::vector<std::string> readCalls(const std::string& path)
 {
-    std::vector<nlohmann::json> calls;
+    std::vector<std::string> calls;
     std::ifstream log(path);
     for (std::string line; std::getline(log, line);) {
-        nlohmann::json call = nlohmann::json::parse(line);
-        if (!call.contains("session")) {
-            calls.push_back(call);
+        if (line.rfind("{\"call\":", 0) == 0) {
+            calls.push_back(line);
         }
     }
     return calls;
@@ -230,11 +228,10 @@ TEST_F(Recorder, ForwardsEveryCallUnchangedAndItsLogReplaysIdentically)
         ASSERT_EQ(recorded[i], direct[i]) << "entry " << i << " of the transcript";
     }
 
-    const std::vector<nlohmann::json> calls = readCalls(log);
+    const std::vector<std::string> calls = readCalls(log);
     ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls.front()["call"], "fmi2GetVersion");
-    EXPECT_EQ(calls.back()["call"], "fmi2FreeInstance");
-    EXPECT_EQ(calls.back()["instance"], "0x0");
+    EXPECT_EQ(calls.front(), R"({"call":"fmi2GetVersion","result":"2.0"})");
+    EXPECT_EQ(calls.back(), R"({"call":"fmi2FreeInstance","instance":"0x0"})");
     const auto [status, said] = replay(log);
     EXPECT_EQ(status, 0) << said;
     EXPECT_NE(said.find("every status and value identical"), std::string::npos) << said;
@@ -250,13 +247,15 @@ TEST_F(Recorder, CallsOnUnknownHandlesAreLoggedAndCannotBeReplayed)
 
     char address[32];
     std::snprintf(address, sizeof address, "%p", static_cast<void*>(&elsewhere));
-    const std::vector<nlohmann::json> calls = readCalls(log);
+    const std::vector<std::string> calls = readCalls(log);
     ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[0]["instance"], address);
-    EXPECT_EQ(calls[1]["instance"], address);
-    EXPECT_EQ(calls[1]["value"], nullptr);
-    EXPECT_EQ(calls[2]["instance"], "0x0");
-    EXPECT_EQ(calls[2]["status"], fmi2Error);
+    EXPECT_EQ(calls[0], R"({"call":"fmi2CancelStep","instance":")" + std::string(address) +
+                            R"(","status":3})");
+    EXPECT_EQ(calls[1], R"({"call":"fmi2GetStringStatus","instance":")" +
+                            std::string(address) + R"(","s":0,"value":null,"status":2})");
+    EXPECT_EQ(calls[2], R"({"call":"fmi2DoStep","instance":"0x0","currentCommunicationPoint":)"
+                        R"("0x0.0p+0","communicationStepSize":"0x1.0624dd2f1a9fcp-10",)"
+                        R"("noSetFMUStatePriorToCurrentPoint":1,"status":3})");
     const auto [status, said] = replay(log);
     EXPECT_EQ(status, 1) << said;
     EXPECT_NE(said.find("fmi2CancelStep: cannot be made again"), std::string::npos) << said;
