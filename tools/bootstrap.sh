@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the main job need on a fresh
 # machine: Debian packages (only those missing) and a Python virtual
-# environment in .venv with the host (FMPy) and plotting libraries.
+# environment in .venv with the hosts (FMPy, libcosimpy, the FMU Manipulation
+# Toolbox) and plotting libraries.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
+# libatomic1: libcosimpy's libcosimc.so links it.
 packages=(cmake ninja-build g++ gcc libgtest-dev nlohmann-json3-dev binutils valgrind
-          clang libclang-rt-14-dev python3-venv libmpfr-dev libgmp-dev)
+          clang libclang-rt-14-dev python3-venv libmpfr-dev libgmp-dev libatomic1)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -8,7 +8,7 @@ import zipfile
 import pytest
 from fmpy.validation import validate_fmu
 
-from conftest import VALUE_COUNT, RecordingHost, binary_of
+from conftest import VALUE_COUNT, SlaveHost, binary_of
 
 
 def test_validation_reports_no_problem(fmu_path):
@@ -42,7 +42,7 @@ def test_archive_is_portable(fmu_path, unpacked, model_description):
 
 
 def test_declared_start_values_are_what_the_unit_loads(unpacked, model_description):
-    host = RecordingHost(unpacked, model_description)
+    host = SlaveHost(unpacked, model_description)
     host.slave.instantiate()
     host.slave.setupExperiment(startTime=0.0)
     loaded = host.all_values()
@@ -93,7 +93,7 @@ def test_fixed_and_tunable_keep_their_promise(unpacked, model_description):
     itself; writing a tunable one changes the run."""
     parameters = [v for v in model_description.modelVariables if v.causality == "parameter"]
     silent_tunables = {v.valueReference for v in parameters if v.variability == "tunable"}
-    host = RecordingHost(unpacked, model_description)
+    host = SlaveHost(unpacked, model_description)
     host.slave.instantiate()
     for regime in REGIMES.values():
         host.slave.reset()  # back to the clock and data of a new instance

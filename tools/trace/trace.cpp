@@ -13,6 +13,7 @@
 //   trace --library Tarvo_Unit.so SCENARIO.json [--output RESULT.json]
 //         [--compare EXPECTED.json | --expected-dir DIR [--cos-sin VARIANT]]
 //   trace --which-cos-sin
+//   trace --library Tarvo_Unit.so --replay CALLS.jsonl     (replay.h)
 //
 // Exit status: 0 done (and equal), 1 results differ, 2 usage, input or
 // loading error, 77 nothing compared: the C library matches no variant.
@@ -22,6 +23,7 @@
 #include "hex_float.h"
 #include "host/fmi_api.h"
 #include "host/libm_fingerprint.h"
+#include "replay.h"
 
 #include <dlfcn.h>
 
@@ -650,6 +652,9 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (tarvo::trace::isReplayCommand(argc, argv)) {
+        return tarvo::trace::replayMain(argc, argv);
+    }
     try {
         return tarvo::trace::run(argc, argv);
     } catch (const tarvo::trace::UsageError& error) {
