@@ -164,12 +164,6 @@ inline Pair negateSecond(Pair v) {
     return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) ^ PairBits{0, INT64_MIN});
 }
 
-// Clears the sign bits: |v| lane by lane.
-inline Pair absolute(Pair v) {
-    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) &
-                                  PairBits{INT64_MAX, INT64_MAX});
-}
-
 // Flips the sign bit of the first lane only.
 inline Pair negateFirst(Pair v) {
     return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) ^ PairBits{INT64_MIN, 0});
@@ -254,11 +248,9 @@ inline void invertRotationGeneral(double c, double s, double* t4, double* t6,
 // T4 alone, for c and s whose magnitudes lie in [2^-500, 1]: then
 // neither pivot can be zero (the second is the first plus a product of the
 // same sign), so every test of the general factorisation passes and only
-// its arithmetic is left. cs is (c, s).
+// its arithmetic is left.
 template <bool kSwapped>
-inline void invertRotationT4(Pair cs, Pair (&t4Rows)[2]) {
-    const double c = cs[0];
-    const double s = cs[1];
+inline void invertRotationT4(double c, double s, Pair (&t4Rows)[2]) {
     const double l00 = kSwapped ? s : c;
     const double l10 = kSwapped ? c : s;
     const double u01 = (kSwapped ? c : -s) / l00;
@@ -270,8 +262,8 @@ inline void invertRotationT4(Pair cs, Pair (&t4Rows)[2]) {
 }
 
 // T4 and T6: the inverses of the rotation matrix and of its transpose T7,
-// each with the factor 1.0, as the general LU inverse forms them; cs is
-// (cos, sin) of the angle.
+// each with the factor 1.0, as the general LU inverse forms them, for
+// c = cos and s = sin of the angle.
 //
 // For c and s of magnitudes in [2^-500, 1], T6 is T4 with the signs of
 // its off-diagonal elements flipped, bit for bit: step by step the two
@@ -281,7 +273,7 @@ inline void invertRotationT4(Pair cs, Pair (&t4Rows)[2]) {
 // rounding is symmetric in sign. cos and sin of any angle the model meets
 // lie in that range, except where the angle is 0 or (near) a multiple of pi
 // or NaN; those take the general path. (No cos or sin exceeds 1 in
-// magnitude, so |c| |s| >= 2^-500 holds only when both are at least
+// magnitude, so |c s| >= 2^-500 holds only when both are at least
 // 2^-500; a NaN fails it.)
 //
 // Nor is the rotation matrix ever singular: cos and sin of a double are
@@ -290,15 +282,14 @@ inline void invertRotationT4(Pair cs, Pair (&t4Rows)[2]) {
 // general path's fallback to the inverse stored last never runs, so a
 // stage evaluation stores no inverse.
 template <bool kFull>
-inline void invertRotation(Pair cs, double* t4, double* t6, Pair (&t4Rows)[2],
+inline void invertRotation(double c, double s, double* t4, double* t6, Pair (&t4Rows)[2],
                            Pair (&t6Rows)[2]) {
-    const Pair magnitudes = absolute(cs);
-    if (magnitudes[0] * magnitudes[1] >= 0x1p-500) {
+    if (std::fabs(c * s) >= 0x1p-500) {
         // luPivotSwaps2x2(c, s) for a non-zero c.
-        if (magnitudes[1] > magnitudes[0]) {
-            invertRotationT4<true>(cs, t4Rows);
+        if (std::fabs(s) > std::fabs(c)) {
+            invertRotationT4<true>(c, s, t4Rows);
         } else {
-            invertRotationT4<false>(cs, t4Rows);
+            invertRotationT4<false>(c, s, t4Rows);
         }
         t6Rows[0] = negateSecond(t4Rows[0]);
         t6Rows[1] = negateFirst(t4Rows[1]);
@@ -308,10 +299,10 @@ inline void invertRotation(Pair cs, double* t4, double* t6, Pair (&t4Rows)[2],
             storePair(t6, t6Rows[0]);
             storePair(t6 + 2, t6Rows[1]);
         }
-    } else if (matrix::luPivotSwaps2x2(cs[0], cs[1])) {
-        invertRotationGeneral<true, kFull>(cs[0], cs[1], t4, t6, t4Rows, t6Rows);
+    } else if (matrix::luPivotSwaps2x2(c, s)) {
+        invertRotationGeneral<true, kFull>(c, s, t4, t6, t4Rows, t6Rows);
     } else {
-        invertRotationGeneral<false, kFull>(cs[0], cs[1], t4, t6, t4Rows, t6Rows);
+        invertRotationGeneral<false, kFull>(c, s, t4, t6, t4Rows, t6Rows);
     }
 }
 
@@ -368,12 +359,11 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
 
     // Rotation matrix of the angle, row-major (cos, -sin; sin, cos).
     const double angle = stage.angleState() + k.angleOffset;
-    // (cos, sin) side by side, read back as one pair.
-    alignas(16) double cosSin[2] = {0.0, 0.0};
-    matrix::scalarCosSin(angle, cosSin[0], cosSin[1]);
-    const Pair rotation = loadPair(cosSin);
-    const double cosine = rotation[0];
-    const double sine = rotation[1];
+    // Read back one by one: the call stores each on its own, and a load of
+    // both at once could not take them from those stores.
+    double cosine = 0.0;
+    double sine = 0.0;
+    matrix::scalarCosSin(angle, cosine, sine);
     keep(58, angle);
     if constexpr (kFull) {
         V[kRotation + 0] = cosine;
@@ -429,7 +419,7 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     // Matrix part. T2 is up to date (prepareStepInvariants).
     Pair t4[2];
     Pair t6[2];
-    invertRotation<kFull>(rotation, T + kT4, T + kT6, t4, t6);
+    invertRotation<kFull>(cosine, sine, T + kT4, T + kT6, t4, t6);
     const Pair s3s4 = stage.state(kS3S4);
     const Pair r5 = matrix::matMulColumns2x2By2(k.diagonalInverseColumns[0],
                                                 k.diagonalInverseColumns[1], s3s4[0], s3s4[1]);
