@@ -127,20 +127,22 @@ TRIG_INLINE Remainder prepareRemainder(double high, double low) {
     const double sinTail = (square * high) * sinPoly;  // sin(high) - high
     double cosPoly = tc::kCos2 + square * tc::kCos3;
     cosPoly = tc::kCos1 + square * cosPoly;
-    // cos(high + low) - 1 = cos(high) - 1 - sin(high) * low, to 2^-100.
-    r.cosMinusOne = square * cosPoly - low * (high + sinTail);
-    // sin(high + low) - high = sin(high) - high + cos(high) * low.
-    r.sinMinusHigh = sinTail + (low + r.cosMinusOne * low);
+    const double cosTail = square * cosPoly;  // cos(high) - 1
+    // cos(high + low) - 1 = cos(high) - 1 - low sin(high), sin(high) taken as
+    // high (1 + kSin1 high^2): low is below 2^-39, what is left below 2^-87.
+    r.cosMinusOne = cosTail - (low * high) * (1.0 + square * tc::kSin1);
+    // sin(high + low) - high = sin(high) - high + low cos(high).
+    r.sinMinusHigh = sinTail + (low + cosTail * low);
     return r;
 }
 
 // p * cos(r) + q * sin(r), or p * cos(r) - q * sin(r) when kMinus, for table
 // entries p and q: the nearest double when the rounding test proves it.
 // The high part p + q.top * r.top is exact as a pair (the product is exact,
-// |p| >= |q r|); everything else is summed from the smallest terms up.
+// |p| >= |q r|); the rest is summed with the latest terms last.
 template <bool kMinus>
 TRIG_INLINE bool combine(const tc::SineEntry& p, const tc::SineEntry& q, const Remainder& r,
-             double& result) {
+                         double& result) {
     const double product = q.top * r.top;
     const double lead = kMinus ? -product : product;
     const double high = p.value + lead;
@@ -151,13 +153,14 @@ TRIG_INLINE bool combine(const tc::SineEntry& p, const tc::SineEntry& q, const R
         rest = -rest;
         sinPart = -sinPart;
     }
-    const double sum = (((rest + p.low) + sinPart) + highError) + p.value * r.cosMinusOne;
-    const double y = high + sum;
-    const double e = sum - (y - high);
-    result = y;
-    // y + e is within 2^-66.7 |y| of the exact value; if scaling e by the
-    // factor cannot move y, no midpoint lies within that bound.
-    return y + e * tc::kFastRoundingFactor == y;
+    const double sum = (((rest + p.low) + highError) + p.value * r.cosMinusOne) + sinPart;
+    // high + sum is within `bound` of the exact value (see the constants); if
+    // both ends of that interval round alike, so does the exact value.
+    const double bound = fromBits(bitsOf(high) & kAbsMask) * tc::kFastErrorFactor;
+    const double upper = high + (sum + bound);
+    const double lower = high + (sum - bound);
+    result = upper;
+    return upper == lower;
 }
 
 // Leading zero bits of a nonzero 64-bit word.
