@@ -154,9 +154,9 @@ TRIG_INLINE bool combine(const tc::SineEntry& p, const tc::SineEntry& q, const R
         sinPart = -sinPart;
     }
     const double sum = (((rest + p.low) + highError) + p.value * r.cosMinusOne) + sinPart;
-    // high + sum is within `bound` of the exact value (see the constants); if
+    // high + sum is within |bound| of the exact value (see the constants); if
     // both ends of that interval round alike, so does the exact value.
-    const double bound = fromBits(bitsOf(high) & kAbsMask) * tc::kFastErrorFactor;
+    const double bound = high * tc::kFastErrorFactor;
     const double upper = high + (sum + bound);
     const double lower = high + (sum - bound);
     result = upper;
