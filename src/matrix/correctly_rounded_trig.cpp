@@ -493,7 +493,15 @@ bool roundFixed(const uint32_t* a, int n, int scale, bool negative, double& resu
     uint64_t mantissa = bitsFrom(bits - 64) >> 11;  // the leading 53 bits
     const int drop = bits - 53 - 64;                // the 64 bits below them start here
     const uint64_t tail = bitsFrom(drop);
-    const uint64_t error = drop <= 0 ? kErrorUnits << -drop : (kErrorUnits >> drop) + 2;
+    // The error bound in units of the tail's last bit: exact when the tail
+    // holds every bit below the mantissa; else rounded up, one more unit for
+    // the bits the tail leaves out.
+    uint64_t error = 2;
+    if (drop <= 0) {
+        error = kErrorUnits << -drop;
+    } else if (drop < 64) {
+        error += kErrorUnits >> drop;
+    }
     constexpr uint64_t kHalf = uint64_t{1} << 63;
     const bool up = tail > kHalf;  // nearest to the computed value
     const bool decided = up ? tail - kHalf > error : kHalf - tail > error;

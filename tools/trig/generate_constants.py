@@ -13,10 +13,9 @@ they differ). The error analysis is printed; docs/trig.md explains it.
 import argparse
 import pathlib
 import sys
-from fractions import Fraction
 
 import gmpy2
-from gmpy2 import mpfr, mpz
+from gmpy2 import mpfr, mpq, mpz
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import reduction_worst_cases  # noqa: E402
@@ -28,7 +27,7 @@ QUARTER_PI_WORDS = 26        # 832 bits of pi/4
 MODERATE_LIMIT = 2.0 ** 15   # |x| below this: reduction with three parts of pi/512
 SMALL_REMAINDER = 2.0 ** -18  # moderate |x|, k != 0: smaller |r| goes to the accurate path
 LARGE_FRACTION_MIN = 2.0 ** -13  # large |x|: smaller |fraction| goes to the accurate path
-U = Fraction(1, 2 ** 53)     # unit roundoff of double
+U = mpq(1, 2 ** 53)     # unit roundoff of double
 
 
 def rn(value):
@@ -38,14 +37,14 @@ def rn(value):
 
 def to_fraction(value):
     """An mpfr (or float) as an exact fraction."""
-    return Fraction(*value.as_integer_ratio())
+    return mpq(*value.as_integer_ratio())
 
 
 def round_to_multiple(value, quantum_exponent):
     """value rounded to the nearest multiple of 2^quantum_exponent, as an exact double."""
     scaled = gmpy2.rint(gmpy2.mul_2exp(value, -quantum_exponent))
     result = float(gmpy2.mul_2exp(mpfr(scaled), quantum_exponent))
-    assert Fraction(result) == Fraction(int(scaled)) * Fraction(2) ** quantum_exponent
+    assert mpq(result) == mpq(int(scaled)) * mpq(2) ** quantum_exponent
     return result
 
 
@@ -53,15 +52,15 @@ def top_bits(value, bits):
     """A double rounded to `bits` significant bits (nearest), exactly."""
     if value == 0.0:
         return 0.0
-    f = Fraction(value)
+    f = mpq(value)
     exponent = 0
-    while abs(f) >= Fraction(2) ** (exponent + 1):
+    while abs(f) >= mpq(2) ** (exponent + 1):
         exponent += 1
-    while abs(f) < Fraction(2) ** exponent:
+    while abs(f) < mpq(2) ** exponent:
         exponent -= 1
-    quantum = Fraction(2) ** (exponent - bits + 1)
+    quantum = mpq(2) ** (exponent - bits + 1)
     result = round(f / quantum) * quantum
-    assert Fraction(float(result)) == result
+    assert mpq(float(result)) == result
     return float(result)
 
 
@@ -76,9 +75,9 @@ def words(value, count):
 # value| and of |computed - target|; operations add the rounding error of one
 # double operation (relative at most U) and propagate the operand errors.
 class Bound:
-    def __init__(self, magnitude, error=Fraction(0)):
-        self.m = Fraction(magnitude)
-        self.e = Fraction(error)
+    def __init__(self, magnitude, error=mpq(0)):
+        self.m = mpq(magnitude)
+        self.e = mpq(error)
 
     def __mul__(self, other):
         m = self.m * other.m
@@ -102,7 +101,7 @@ def factorial(n):
 
 def series_tail(r, first_power, step=2, terms=30):
     """Sum of r^n / n! for n = first_power, first_power + step, ..."""
-    return sum(Fraction(r) ** n / factorial(n) for n in range(first_power, first_power + step * terms, step))
+    return sum(mpq(r) ** n / factorial(n) for n in range(first_power, first_power + step * terms, step))
 
 
 def fast_output_error(p, q, r, rl_max, reduction_error, coefficients):
@@ -110,8 +109,8 @@ def fast_output_error(p, q, r, rl_max, reduction_error, coefficients):
     and the reduced argument off by at most reduction_error: bounds of |high + sum - true
     value| and of |sum|. p and q are table entries (value, top, rest_low, low, deviation)."""
     c1, c2, c3, s1, s2, s3 = coefficients
-    r = Fraction(r)
-    lam = Fraction(rl_max)
+    r = mpq(r)
+    lam = mpq(rl_max)
     rh = Bound(r)
     rl = Bound(lam)
     # sinTail = (u * rh) * (S1 + u * (S2 + u * S3)), target sin(rh) - rh, with u = rh * rh
@@ -119,19 +118,19 @@ def fast_output_error(p, q, r, rl_max, reduction_error, coefficients):
     w = Bound(abs(s2)) + uu * Bound(abs(s3))
     w = Bound(abs(s1)) + uu * w
     ps = (uu * rh) * w
-    approx_s = sum(abs(c - Fraction((-1) ** i, factorial(2 * i + 1))) * r ** (2 * i + 1)
+    approx_s = sum(abs(c - mpq((-1) ** i, factorial(2 * i + 1))) * r ** (2 * i + 1)
                    for i, c in ((1, s1), (2, s2), (3, s3))) + series_tail(r, 9)
     ps = ps.plus_error(approx_s)
     # cosTail = u * (C1 + u * (C2 + u * C3)), target cos(rh) - 1
     t = Bound(abs(c2)) + uu * Bound(abs(c3))
     t = Bound(abs(c1)) + uu * t
     cos_tail = (uu * t).plus_error(
-        sum(abs(c - Fraction((-1) ** i, factorial(2 * i))) * r ** (2 * i)
+        sum(abs(c - mpq((-1) ** i, factorial(2 * i))) * r ** (2 * i)
             for i, c in ((1, c1), (2, c2), (3, c3))) + series_tail(r, 8))
     # lowSin = (rl * rh) * (1 + u * S1), target rl * sin(rh)
     low_sin = (rl * rh) * (Bound(1) + uu * Bound(abs(s1)))
     low_sin = low_sin.plus_error(
-        lam * (abs(s1 + Fraction(1, 6)) * r ** 3 + series_tail(r, 5)))
+        lam * (abs(s1 + mpq(1, 6)) * r ** 3 + series_tail(r, 5)))
     # pc = cosTail - lowSin, target cos(rh + rl) - 1
     pc = (cos_tail + low_sin).plus_error(lam ** 2 / 2 + r * lam ** 3 / 6)
     # qq = sinTail + (rl + cosTail * rl), target sin(rh + rl) - rh
@@ -140,19 +139,19 @@ def fast_output_error(p, q, r, rl_max, reduction_error, coefficients):
     pv, ptop, prest_low, plow, pdev = p
     qv, qtop, qrest_low, qlow, qdev = q
     r2 = r / 2 ** 26                       # low half of rh after splitting
-    a2 = Bound(abs(qtop) * r2 * (1 + U), Fraction(0))  # exact product
+    a2 = Bound(abs(qtop) * r2 * (1 + U), mpq(0))  # exact product
     # rest_low = RN(rest + low): its rounding adds U |rest_low| r.
     a3 = (Bound(abs(qrest_low)) * rh).plus_error(U * abs(qrest_low) * r)
     b = Bound(abs(qv)) * qq
     c = Bound(abs(pv)) * pc
-    high = abs(pv) + abs(qv) * r * (1 + Fraction(1, 2 ** 25))
+    high = abs(pv) + abs(qv) * r * (1 + mpq(1, 2 ** 25))
     l0 = Bound(U * high)                   # exact low part of the first sum
     # sum = (((a2 + a3) + p.low) + l0) + c) + b
     total = ((((a2 + a3) + Bound(abs(plow))) + l0) + c) + b
     rt = r + lam
     dropped = (abs(plow) * rt ** 2 / 2 + abs(qlow) * (lam + rt ** 3 / 6)
                + pdev + qdev * rt
-               + Fraction(reduction_error) * (abs(pv) * rt + abs(qv) + abs(plow) + abs(qlow)))
+               + mpq(reduction_error) * (abs(pv) * rt + abs(qv) + abs(plow) + abs(qlow)))
     return total.e + dropped, total.m
 
 
@@ -172,8 +171,8 @@ def table_entries(pi):
         low = rn(exact_value - value)
         top = top_bits(value, 26)
         rest = value - top
-        assert Fraction(top) + Fraction(rest) == Fraction(value)
-        assert abs(Fraction(rest)) <= Fraction(value) / 2 ** 26
+        assert mpq(top) + mpq(rest) == mpq(value)
+        assert abs(mpq(rest)) <= mpq(value) / 2 ** 26
         rest_low = rest + low  # rounded: the product with r needs no more
         deviation = abs(to_fraction(exact_value - value - low))  # exact_value has ample precision
         entries.append((value, top, rest_low, low, deviation))
@@ -183,14 +182,14 @@ def table_entries(pi):
 def analyse_fast_path(pi, entries, coefficients, cw):
     """The factor of the fast path's rounding test: the largest needed over every table
     entry and reduction, and where it is needed."""
-    rho = Fraction(rn(pi / 1024)) * (1 + Fraction(1, 2 ** 28))
+    rho = mpq(rn(pi / 1024)) * (1 + mpq(1, 2 ** 28))
     cw_rl, cw_error = cw["rl_max"], cw["reduction_error"]
-    large_error = Fraction(1, 2 ** 100)   # relative, see the large-argument reduction
-    worst = Fraction(0)
+    large_error = mpq(1, 2 ** 100)   # relative, see the large-argument reduction
+    worst = mpq(0)
     worst_case = None
     for i in range(1, TABLE_STEPS + 1):
-        p = tuple(map(Fraction, entries[i][:4])) + (entries[i][4],)
-        q = tuple(map(Fraction, entries[TABLE_STEPS - i][:4])) + (entries[TABLE_STEPS - i][4],)
+        p = tuple(map(mpq, entries[i][:4])) + (entries[i][4],)
+        q = tuple(map(mpq, entries[TABLE_STEPS - i][:4])) + (entries[TABLE_STEPS - i][4],)
         angle = pi * i / (2 * TABLE_STEPS)
         rho_m = mpfr(rho.numerator) / rho.denominator
         smallest = to_fraction(min(gmpy2.sin(angle - rho_m), gmpy2.sin(angle + rho_m)))
@@ -200,12 +199,12 @@ def analyse_fast_path(pi, entries, coefficients, cw):
             if factor > worst:
                 worst, worst_case = factor, f"table point {i}"
     # Table point 0: the output is sin(r) itself.
-    p = (Fraction(0),) * 5
-    q = tuple(map(Fraction, entries[TABLE_STEPS][:4])) + (entries[TABLE_STEPS][4],)
+    p = (mpq(0),) * 5
+    q = tuple(map(mpq, entries[TABLE_STEPS][:4])) + (entries[TABLE_STEPS][4],)
     regimes = (
-        ("k = 0", Fraction(1, 2 ** 27), lambda r: 0, lambda r: 0),
-        ("moderate k != 0", Fraction(SMALL_REMAINDER), lambda r: cw_rl, lambda r: cw_error),
-        ("large", Fraction(LARGE_FRACTION_MIN) * Fraction(rn(pi / 512)),
+        ("k = 0", mpq(1, 2 ** 27), lambda r: 0, lambda r: 0),
+        ("moderate k != 0", mpq(SMALL_REMAINDER), lambda r: cw_rl, lambda r: cw_error),
+        ("large", mpq(LARGE_FRACTION_MIN) * mpq(rn(pi / 512)),
          lambda r: r / 2 ** 53, lambda r: large_error * r),
     )
     for name, r_min, rl_of, error_of in regimes:
@@ -217,16 +216,16 @@ def analyse_fast_path(pi, entries, coefficients, cw):
             factor = test_factor_needed(bound, sum_max, smallest)
             if factor > worst:
                 worst, worst_case = factor, f"sin(r), {name}, |r| = 2^{float(gmpy2.log2(mpfr(r))):.1f}"
-            r *= Fraction(17, 16)
+            r *= mpq(17, 16)
     return worst, worst_case
 
 
 def round_up_double(value):
     """The smallest double >= value (0 < value < 1)."""
     d = float(value)
-    if Fraction(d) < value:
+    if mpq(d) < value:
         d = float(gmpy2.next_above(mpfr(d, 53)))
-    assert Fraction(d) >= value
+    assert mpq(d) >= value
     return d
 
 
@@ -243,13 +242,13 @@ def generate():
         p1 = round_to_multiple(step, -37)
         p2 = round_to_multiple(step - p1, -61)
         p3 = rn(step - p1 - p2)
-        assert abs(Fraction(p2)) < Fraction(1, 2 ** 38)
+        assert abs(mpq(p2)) < mpq(1, 2 ** 38)
         max_k = int(MODERATE_LIMIT * inverse) + 1
         assert max_k < 2 ** 23
         tail = abs(to_fraction(step - p1 - p2 - p3))
         cw = {
-            "rl_max": Fraction(max_k) * abs(Fraction(p3)) * (1 + U),
-            "reduction_error": Fraction(max_k) * (tail + U * abs(Fraction(p3))),
+            "rl_max": mpq(max_k) * abs(mpq(p3)) * (1 + U),
+            "reduction_error": mpq(max_k) * (tail + U * abs(mpq(p3))),
         }
         step_high = rn(step)
         step_low = rn(step - step_high)
@@ -257,7 +256,7 @@ def generate():
         coefficients = (-0.5, rn(mpfr(1) / 24), rn(mpfr(-1) / 720),
                         rn(mpfr(-1) / 6), rn(mpfr(1) / 120), rn(mpfr(-1) / 5040))
         entries = table_entries(pi)
-        needed, worst_case = analyse_fast_path(pi, entries, tuple(map(Fraction, coefficients)), cw)
+        needed, worst_case = analyse_fast_path(pi, entries, tuple(map(mpq, coefficients)), cw)
         factor = round_up_double(needed)
         two_over_pi = words(2 / pi, TWO_OVER_PI_WORDS)
         quarter_pi = words(pi / 4, QUARTER_PI_WORDS)
@@ -269,7 +268,7 @@ def generate():
     zeros, log2_closest = reduction_worst_cases.max_leading_zero_bits()
 
     report = {
-        "worst_case": worst_case, "factor": Fraction(factor),
+        "worst_case": worst_case, "factor": mpq(factor),
         "cw_rl": cw["rl_max"], "cw_error": cw["reduction_error"], "zeros": zeros,
         "closest": log2_closest,
     }
@@ -338,7 +337,7 @@ def generate():
         w(f"constexpr double {name} = {hexd(value)};")
     w("")
     w("// The fast path's result high + sum is within kFastErrorFactor |high| of the exact")
-    w(f"// value, 2^{log2(Fraction(factor)):.3f} |high| (largest at {worst_case}), with room for")
+    w(f"// value, 2^{log2(mpq(factor)):.3f} |high| (largest at {worst_case}), with room for")
     w("// the rounding of sum +- that bound. When high + (sum + bound) and")
     w("// high + (sum - bound) round to the same double, so does the exact value.")
     w(f"constexpr double kFastErrorFactor = {hexd(factor)};")
