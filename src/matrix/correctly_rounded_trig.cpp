@@ -175,6 +175,21 @@ int leadingZeros(uint64_t word) {
     return count;
 }
 
+// Fixed-point precision of the slow paths, in 32-bit limbs: at most
+// kMaxLimbs, and the reduced fraction of x * 2/pi is taken with
+// kFractionExtraLimbs more, since it has at most
+// kReducedFractionMaxLeadingZeros leading zero bits for x >= 1/2 and at most
+// 28 below (x >= 2^-27 there, x * 2/pi itself).
+constexpr int kMaxLimbs = 24;
+constexpr int kFractionExtraLimbs = 3;
+// The window of 2/pi is this much longer than the fraction it gives.
+constexpr int kWindowExtraWords = 3;
+// For x = m 2^E the window starts at bit E - 1 of 2/pi; E <= 971.
+constexpr int kLastStartWord = (971 - 2) / 32;
+static_assert(kLastStartWord + kMaxLimbs + kFractionExtraLimbs + kWindowExtraWords <
+                  tc::kTwoOverPiWords,
+              "2/pi has the bits for the largest doubles at the highest precision");
+
 // The bits of |x| * 2^shift * 2/pi: returns the integer part modulo 2^32 and
 // writes `count` 32-bit limbs of the fraction (little-endian), truncated.
 // |x| = mantissa * 2^exponent. Bits of 2/pi that only add multiples of
@@ -182,8 +197,8 @@ int leadingZeros(uint64_t word) {
 // the fraction, so what lies beyond it changes the fraction by less than
 // 2^-33 of its last limb.
 uint32_t reduceBits(uint64_t mantissa, int exponent, int shift, uint32_t* fraction, int count) {
-    constexpr int kMaxCount = 27;
-    constexpr int kExtra = 3;
+    constexpr int kMaxCount = kMaxLimbs + kFractionExtraLimbs;
+    constexpr int kExtra = kWindowExtraWords;
     const int windowWords = count + kExtra;
     const int first = exponent - 1 > 1 ? exponent - 1 : 1;  // first bit of 2/pi, from 1
     const int wordIndex = (first - 1) / 32;
@@ -361,18 +376,12 @@ TRIG_INLINE bool cosSinFromReduced(unsigned k, double high, double low, double& 
 
 constexpr int kAccurateLimbs = 3;
 constexpr int kMultiPrecisionLimbs[] = {6, 12, 24};
-constexpr int kMaxLimbs = 24;
-// The fraction of x * 2/pi is taken with three limbs more than the working
-// precision: it has at most kReducedFractionMaxLeadingZeros leading zero bits
-// for x >= 1/2, at most 27 below (x >= 2^-27 there, no cancellation).
-constexpr int kFractionExtraLimbs = 3;
+static_assert(kMultiPrecisionLimbs[2] == kMaxLimbs, "the last precision is the largest");
 static_assert(32 * kFractionExtraLimbs >= tc::kReducedFractionMaxLeadingZeros + 32,
               "the extra limbs cover the leading zeros of the reduced fraction");
-static_assert(kMaxLimbs + 2 * kFractionExtraLimbs + 30 < tc::kTwoOverPiWords,
-              "2/pi has the bits for the largest exponent at the highest precision");
 static_assert(kMaxLimbs + 1 < tc::kQuarterPiWords, "pi/4 has the bits for the highest precision");
 // Bound of the error of sin(theta) and cos(theta), normalised to [1/2, 1), in
-// units of the last limb (docs/trig.md: below 512 for every precision used).
+// units of the last limb (docs/trig.md: below 200 for every precision used).
 constexpr uint64_t kErrorUnits = 1024;
 
 using Limbs = uint32_t[kMaxLimbs + kFractionExtraLimbs];
