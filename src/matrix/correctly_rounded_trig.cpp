@@ -38,7 +38,8 @@
 #if defined(__FAST_MATH__)
 #error "correctly_rounded_trig.cpp needs IEEE double arithmetic as written (no fast-math)"
 #endif
-#if !defined(FLT_EVAL_METHOD) || FLT_EVAL_METHOD != 0
+#if (defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0) || \
+    (defined(__i386__) && !defined(__SSE2_MATH__))
 #error "correctly_rounded_trig.cpp needs double expressions evaluated in double (no x87)"
 #endif
 
