@@ -1,7 +1,10 @@
 # Lays out the archive's sources/ folder: the library tree (without the test
 # or tool folders), its build description as library.cmake, and a top-level
-# CMakeLists.txt that builds Tarvo_Unit.so from them alone.
-#   cmake -DSOURCE_DIR=<repo>/src -DTOP_LEVEL=<CMakeLists.txt> -DDESTINATION=<sources> -P stage_sources.cmake
+# CMakeLists.txt that builds Tarvo_Unit.so from them alone. With
+# COS_SIN=portable the sources select the unit's own correctly rounded cos
+# and sin, whoever compiles them and with whatever flags.
+#   cmake -DSOURCE_DIR=<repo>/src -DTOP_LEVEL=<CMakeLists.txt> -DDESTINATION=<sources>
+#         [-DCOS_SIN=c-library|portable] -P stage_sources.cmake
 file(REMOVE_RECURSE "${DESTINATION}")
 file(GLOB_RECURSE files RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
 foreach(file IN LISTS files)
@@ -12,3 +15,15 @@ foreach(file IN LISTS files)
   endif()
 endforeach()
 configure_file("${TOP_LEVEL}" "${DESTINATION}/CMakeLists.txt" COPYONLY)
+
+if(COS_SIN STREQUAL "portable")
+  set(choice "${DESTINATION}/matrix/cos_sin_choice.h")
+  file(READ "${choice}" text)
+  string(REPLACE "#define TARVO_PORTABLE_COS_SIN 0" "#define TARVO_PORTABLE_COS_SIN 1" portable "${text}")
+  if(portable STREQUAL text)
+    message(FATAL_ERROR "${choice}: no choice of cos and sin to make portable")
+  endif()
+  file(WRITE "${choice}" "${portable}")
+elseif(DEFINED COS_SIN AND NOT COS_SIN STREQUAL "c-library")
+  message(FATAL_ERROR "COS_SIN must be c-library or portable, not ${COS_SIN}")
+endif()

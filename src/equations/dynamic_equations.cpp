@@ -2,7 +2,6 @@
 // and the fixed quantities, the rates R[2..19] and most variables. Straight
 // line code in a fixed order; several values carry over from the previous
 // evaluation (the level latch V[7..9] and the selected triple V[12..14]).
-#include <cmath>
 
 #include "equations/equations.h"
 #include "matrix/lu.h"
@@ -57,10 +56,10 @@ void evaluateDynamicEquations(ModelInstance& instance) {
     V[98] = V[136];  // channel B input
 
     // Rotation matrix of the angle, row-major (cos, -sin; sin, cos), and the pose.
-    V[39] = std::cos(V[58]);
-    V[40] = -std::sin(V[58]);
-    V[41] = std::sin(V[58]);
-    V[42] = std::cos(V[58]);
+    V[39] = matrix::scalarCos(V[58]);
+    V[40] = -matrix::scalarSin(V[58]);
+    V[41] = matrix::scalarSin(V[58]);
+    V[42] = matrix::scalarCos(V[58]);
     V[54] = V[43];
     V[55] = V[44];
     V[56] = 0.0;

@@ -9,7 +9,7 @@
 //   of doubles and channel B in the second; the 2-vectors likewise, x in
 //   the first lane and y in the second. Each lane is the same IEEE
 //   operation as in the literal evaluation, only two at a time;
-// - cos and sin of the angle are taken once each;
+// - cos and sin of the angle are taken once each, together;
 // - what depends on parameters, inputs and fixed quantities alone is
 //   gathered once per Runge-Kutta step (prepareStepInvariants), and T2, the
 //   inverse of V[31..34], is inverted again only when V[31..34] changes;
@@ -23,11 +23,11 @@
 // and T6 (which a singular matrix leaves as they were). The closing
 // evaluation of every step is a full one, so a host never sees what a
 // stage left out.
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 
 #include "equations/equations.h"
+#include "matrix/scalar.h"
 #include "matrix/small_ops.h"
 #include "runtime/model_data.h"
 
@@ -238,8 +238,9 @@ inline void evaluate(ModelInstance& instance, const StepInvariants& k) {
     keepChannels(85, kMirrorDrive, k.inputs);
 
     // Rotation matrix of the angle, row-major (cos, -sin; sin, cos).
-    const double cosine = std::cos(angle);
-    const double sine = std::sin(angle);
+    double cosine = 0.0;
+    double sine = 0.0;
+    matrix::scalarCosSin(angle, cosine, sine);
     if constexpr (kFull) {
         V[kRotation + 0] = cosine;
         V[kRotation + 1] = -sine;

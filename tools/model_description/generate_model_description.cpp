@@ -37,6 +37,13 @@ constexpr double kDefaultStartTime = 0.0;
 constexpr double kDefaultStopTime = 1.0;
 constexpr double kDefaultStepSize = 0.001;
 
+// cos and sin of this argument tell the tested C libraries apart (one of the
+// arguments of tools/host/libm_fingerprint.h), as Python prints them.
+constexpr const char kFingerprintArgument[] = "-0x1.0b274891fdb38p+0";
+constexpr const char kFingerprintFma[] = "0x1.019b8b7939447p-1 -0x1.ba791453757eep-1";
+constexpr const char kFingerprintSse2[] = "0x1.019b8b7939446p-1 -0x1.ba791453757eep-1";
+constexpr const char kFingerprintCorrectlyRounded[] = "0x1.019b8b7939447p-1 -0x1.ba791453757efp-1";
+
 constexpr const char kModelSummary[] =
     "Two mirrored drive channels with limited drive values, a level that the channels and two "
     "constant rates draw down and that switches the drive factor when it reaches 0, and an angle "
@@ -47,6 +54,7 @@ struct Options {
     std::string xmlPath;
     std::string htmlPath;
     std::string date;
+    bool portableCosSin = false;  // the unit's own cos and sin, not the C library's
     std::vector<std::string> sources;
 };
 
@@ -246,6 +254,32 @@ std::string documentationHtml(const Options& options) {
          << "<p><img src=\"default_experiment.png\" alt=\"Inputs and outputs over the default "
             "experiment\"></p>\n";
 
+    html << "<h2>Which results are exact</h2>\n";
+    if (options.portableCosSin) {
+        html << "<p>This is the portable archive. Every operation is IEEE 754 double arithmetic, "
+                "rounded as the model prescribes, and the unit brings its own cos and sin, "
+                "correctly rounded: it gives the same bits on every machine, whatever its CPU, "
+                "operating system or C library.</p>\n";
+    } else {
+        html << "<p>Every operation is IEEE 754 double arithmetic, rounded as the model "
+                "prescribes, except cos and sin, which come from the C library. The results are "
+                "bit-exact given those: two machines give the same bits when their C libraries "
+                "give the same cos and sin. Tested: glibc 2.36 with FMA (x86-64 CPUs with FMA, "
+                "and aarch64) and glibc 2.36 without FMA (older x86-64 CPUs, virtual machines "
+                "that hide FMA); they round differently for about 1 argument in 1,500, and other "
+                "C libraries differ again. For the same bits on every machine use the portable "
+                "archive, <code>" << fmi::kModelName << "-portable.fmu</code>, which brings its "
+                "own correctly rounded cos and sin.</p>\n"
+             << "<p>Which cos and sin a machine runs: <code>python3 -c \"import math; "
+                "x = float.fromhex('" << kFingerprintArgument << "'); print(math.cos(x).hex(), "
+                "math.sin(x).hex())\"</code> prints</p>\n<ul>\n"
+             << "<li><code>" << kFingerprintFma << "</code>: glibc with FMA;</li>\n"
+             << "<li><code>" << kFingerprintSse2 << "</code>: glibc without FMA;</li>\n"
+             << "<li><code>" << kFingerprintCorrectlyRounded << "</code>: correctly rounded "
+                "(the portable archive's values);</li>\n"
+             << "<li>anything else: a C library the unit was not tested with.</li>\n</ul>\n";
+    }
+
     html << "<h2>Rebuilding the binary</h2>\n"
          << "<p>The folder <code>sources/</code> of the archive holds everything needed: "
             "<code>cmake -S sources -B build &amp;&amp; cmake --build build</code> builds "
@@ -269,7 +303,7 @@ bool writeFile(const std::string& path, const std::string& content) {
 
 const char kUsage[] =
     "usage: generate_model_description --xml FILE --html FILE --date YYYY-MM-DDThh:mm:ssZ "
-    "[--source FILE ...]\n";
+    "[--cos-sin c-library|portable] [--source FILE ...]\n";
 
 bool parseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -286,6 +320,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.date = value;
         } else if (argument == "--source") {
             options.sources.push_back(value);
+        } else if (argument == "--cos-sin" && (value == "c-library" || value == "portable")) {
+            options.portableCosSin = value == "portable";
         } else {
             return false;
         }

@@ -3,20 +3,30 @@
 // floats. With --compare it checks the result against an expected file and
 // names the first record and value reference that differ.
 //
+// The expected values depend on the cos and sin the unit runs on, so each
+// scenario has one expected file per known C library variant. With
+// --expected-dir the tool picks NAME.expected[-VARIANT].json itself: for
+// --cos-sin auto by the cos and sin of its own process, which the unit
+// shares when it takes them from the C library; the portable unit brings its
+// own and is compared with --cos-sin cr.
+//
 //   trace --library Tarvo_Unit.so SCENARIO.json [--output RESULT.json]
-//                                               [--compare EXPECTED.json]
+//         [--compare EXPECTED.json | --expected-dir DIR [--cos-sin VARIANT]]
+//   trace --which-cos-sin
 //
 // Exit status: 0 done (and equal), 1 results differ, 2 usage, input or
-// loading error.
+// loading error, 77 nothing compared: the C library matches no variant.
 
 #include "fmi/fmi2_functions.h"
 #include "fmi/model_identity.h"
 #include "hex_float.h"
 #include "host/fmi_api.h"
+#include "host/libm_fingerprint.h"
 
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -49,11 +59,64 @@ struct UsageError : TraceError {
     using TraceError::TraceError;
 };
 
+// The cos and sin variants the expected results were produced with.
+enum class CosSinVariant { glibcFma, glibcSse2, correctlyRounded, unknown };
+
+struct VariantName {
+    CosSinVariant variant;
+    const char* option;       // for --cos-sin
+    const char* fileSuffix;   // NAME.expected<suffix>.json
+    const char* description;  // for reports
+};
+
+constexpr VariantName kVariantNames[] = {
+    {CosSinVariant::glibcFma, "fma", "", "glibc with FMA (x86-64 with FMA, aarch64)"},
+    {CosSinVariant::glibcSse2, "sse2", "-sse2", "glibc without FMA"},
+    {CosSinVariant::correctlyRounded, "cr", "-cr", "correctly rounded"},
+};
+
+const VariantName* findVariant(CosSinVariant variant)
+{
+    for (const VariantName& name : kVariantNames) {
+        if (name.variant == variant) {
+            return &name;
+        }
+    }
+    return nullptr;
+}
+
+// The C library's cos and sin of this process against the known variants.
+// The arguments go through a volatile so that the compiler cannot evaluate
+// the calls itself.
+CosSinVariant fingerprintCosSin()
+{
+    bool matches[3] = {true, true, true};
+    for (const host::FingerprintArgument& argument : host::kLibmFingerprint) {
+        volatile double x = argument.x;
+        const double cosine = std::cos(x);
+        const double sine = std::sin(x);
+        const host::CosSin known[3] = {argument.fma, argument.sse2, argument.cr};
+        for (int k = 0; k < 3; ++k) {
+            matches[k] = matches[k] && cosine == known[k].cosine && sine == known[k].sine;
+        }
+    }
+    if (matches[0]) {
+        return CosSinVariant::glibcFma;
+    }
+    if (matches[1]) {
+        return CosSinVariant::glibcSse2;
+    }
+    return matches[2] ? CosSinVariant::correctlyRounded : CosSinVariant::unknown;
+}
+
 struct Options {
     std::string libraryPath;
     std::string scenarioPath;
     std::string outputPath;    // empty: standard output
-    std::string expectedPath;  // empty: no comparison
+    std::string expectedPath;  // empty: no comparison, or chosen in expectedDir
+    std::string expectedDir;   // empty: --compare or no comparison
+    std::string cosSin = "auto";
+    bool whichCosSin = false;
 };
 
 struct SetCall {
@@ -386,6 +449,9 @@ std::string describeRecord(std::size_t k)
                   : "record " + std::to_string(k) + " (after step " + std::to_string(k) + ")";
 }
 
+// Exit status when the expected values of this C library are unknown.
+constexpr int kNothingCompared = 77;
+
 // Prints the first difference and a count of the rest; true when equal.
 bool compareResults(const TraceResult& actual, const TraceResult& expected, std::ostream& out)
 {
@@ -445,19 +511,27 @@ bool compareResults(const TraceResult& actual, const TraceResult& expected, std:
 
 const char kUsage[] =
     "usage: trace --library Tarvo_Unit.so SCENARIO.json [--output RESULT.json]\n"
-    "                                                   [--compare EXPECTED.json]\n";
+    "             [--compare EXPECTED.json | --expected-dir DIR [--cos-sin auto|fma|sse2|cr]]\n"
+    "       trace --which-cos-sin\n";
 
 Options parseOptions(int argc, char** argv)
 {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        const bool takesValue =
-            argument == "--library" || argument == "--output" || argument == "--compare";
+        const bool takesValue = argument == "--library" || argument == "--output" ||
+                                argument == "--compare" || argument == "--expected-dir" ||
+                                argument == "--cos-sin";
         if (takesValue && i + 1 >= argc) {
-            throw UsageError(argument + " needs a path");
+            throw UsageError(argument + " needs a value");
         }
-        if (argument == "--library") {
+        if (argument == "--which-cos-sin") {
+            options.whichCosSin = true;
+        } else if (argument == "--expected-dir") {
+            options.expectedDir = argv[++i];
+        } else if (argument == "--cos-sin") {
+            options.cosSin = argv[++i];
+        } else if (argument == "--library") {
             options.libraryPath = argv[++i];
         } else if (argument == "--output") {
             options.outputPath = argv[++i];
@@ -469,16 +543,79 @@ Options parseOptions(int argc, char** argv)
             options.scenarioPath = argument;
         }
     }
+    if (options.whichCosSin) {
+        return options;
+    }
     if (options.libraryPath.empty() || options.scenarioPath.empty()) {
         throw UsageError("a library and a scenario are required");
+    }
+    if (!options.expectedPath.empty() && !options.expectedDir.empty()) {
+        throw UsageError("--compare and --expected-dir exclude each other");
     }
     return options;
 }
 
+// The expected file for the scenario in options.expectedDir: the variant
+// named by --cos-sin, or for "auto" the one this process's C library
+// matches. Empty when it matches none: nothing can be compared.
+std::string chooseExpectedFile(const Options& options, const std::string& scenarioName)
+{
+    const CosSinVariant found = fingerprintCosSin();
+    const VariantName* chosen = nullptr;
+    if (options.cosSin == "auto") {
+        chosen = findVariant(found);
+        if (chosen == nullptr) {
+            std::cout << scenarioName
+                      << ": this C library's cos and sin match none of the tested variants "
+                         "(glibc with FMA, glibc without FMA, correctly rounded): nothing "
+                         "compared for this build; the portable build is exact everywhere\n";
+            return {};
+        }
+    } else {
+        for (const VariantName& name : kVariantNames) {
+            if (options.cosSin == name.option) {
+                chosen = &name;
+            }
+        }
+        if (chosen == nullptr) {
+            throw UsageError("--cos-sin takes auto, fma, sse2 or cr, not " + options.cosSin);
+        }
+    }
+    std::string base = options.scenarioPath;
+    const std::size_t slash = base.find_last_of('/');
+    base = base.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (base.size() > 5 && base.compare(base.size() - 5, 5, ".json") == 0) {
+        base.resize(base.size() - 5);
+    }
+    std::cout << scenarioName << ": expected values of " << chosen->description;
+    if (options.cosSin != "auto" && found != chosen->variant) {
+        const VariantName* actual = findVariant(found);
+        std::cout << " (this process's C library: "
+                  << (actual != nullptr ? actual->description : "none of the known variants") << ")";
+    }
+    std::cout << '\n';
+    return options.expectedDir + "/" + base + ".expected" + chosen->fileSuffix + ".json";
+}
+
 int run(int argc, char** argv)
 {
-    const Options options = parseOptions(argc, argv);
+    Options options = parseOptions(argc, argv);
+    if (options.whichCosSin) {
+        const VariantName* variant = findVariant(fingerprintCosSin());
+        std::cout << (variant != nullptr ? variant->option : "unknown") << ": "
+                  << (variant != nullptr ? variant->description
+                                         : "none of the variants the vectors were made for")
+                  << '\n';
+        return 0;
+    }
     const Scenario scenario = readScenario(options.scenarioPath);
+    // With no expected values for this C library the scenario still runs:
+    // every call must complete, only the values go unchecked.
+    bool nothingToCompare = false;
+    if (!options.expectedDir.empty()) {
+        options.expectedPath = chooseExpectedFile(options, scenario.name);
+        nothingToCompare = options.expectedPath.empty();
+    }
     const FmiApi unit = loadUnit(options.libraryPath);
     const TraceResult result = runScenario(unit, scenario);
 
@@ -488,8 +625,11 @@ int run(int argc, char** argv)
         if (!file.flush()) {
             throw TraceError("cannot write " + options.outputPath);
         }
-    } else if (options.expectedPath.empty()) {
+    } else if (options.expectedPath.empty() && !nothingToCompare) {
         writeResult(std::cout, result);
+    }
+    if (nothingToCompare) {
+        return kNothingCompared;
     }
     if (options.expectedPath.empty()) {
         return 0;
