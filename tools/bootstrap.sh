@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(cmake ninja-build g++ gcc libgtest-dev nlohmann-json3-dev binutils valgrind
-          clang libclang-rt-14-dev python3-venv)
+          clang libclang-rt-14-dev python3-venv openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -6,6 +6,7 @@ import csv
 import pytest
 
 import simulate
+import single_run
 
 
 def run_tool(fmu_path, output_dir, *arguments):
@@ -14,13 +15,13 @@ def run_tool(fmu_path, output_dir, *arguments):
 
 
 def test_short_run_writes_results_and_plot(fmu_path, tmp_path, capsys, monkeypatch):
-    monkeypatch.setattr(simulate, "PROGRESS_AFTER_SECONDS", 0.0)
+    monkeypatch.setattr(single_run, "PROGRESS_AFTER_SECONDS", 0.0)
     status = run_tool(fmu_path, tmp_path, "--stop-time", 0.01, "--output-interval", 0.002,
                       "level.capacity=500", "channelA.input=0.5")
     captured = capsys.readouterr()
     assert status == 0, captured.err
     assert str(tmp_path / "results.csv") in captured.out
-    assert "simulate: t = " in captured.err
+    assert "t = 0.01 of 0.01" in captured.err
 
     with open(tmp_path / "results.csv", newline="") as file:
         rows = list(csv.reader(file))
