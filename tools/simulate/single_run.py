@@ -188,26 +188,26 @@ def run_single(fmu, model_description, experiment, output_dir, inputs_text):
         print(f"simulate: {internal:.3g} internal steps, estimated to take about "
               f"{duration_text(estimate)} on this machine (Ctrl-C stops the run)", flush=True)
 
-    with tempfile.TemporaryDirectory(prefix="simulate-") as unpacked_dir:
-        fmpy.extract(str(fmu), unpacked_dir)
-        progress = SteppingProgress(experiment)
-        thread, outcome = step_in_background(unpacked_dir, model_description, experiment,
-                                             progress)
-        try:
+    progress = SteppingProgress(experiment)
+    try:
+        with tempfile.TemporaryDirectory(prefix="simulate-") as unpacked_dir:
+            fmpy.extract(str(fmu), unpacked_dir)
+            thread, outcome = step_in_background(unpacked_dir, model_description, experiment,
+                                                 progress)
             follow(thread, progress)
-        except KeyboardInterrupt:
-            progress.stop_requested.set()
-            span = experiment.stop_time - experiment.start_time
-            percent = 100.0 * (progress.reached - experiment.start_time) / span
-            print(f"simulate: interrupted at t = {progress.reached:.6g} of "
-                  f"{experiment.stop_time:g} ({percent:.0f} %) after "
-                  f"{duration_text(time.monotonic() - progress.began)}; no results written, "
-                  f"earlier results left as they were", file=sys.stderr)
-            return INTERRUPTED
-        if "error" in outcome:
-            raise outcome["error"]
-        result = outcome["result"]
-        elapsed = time.monotonic() - progress.began
+    except KeyboardInterrupt:
+        progress.stop_requested.set()
+        span = experiment.stop_time - experiment.start_time
+        percent = 100.0 * (progress.reached - experiment.start_time) / span
+        print(f"simulate: interrupted at t = {progress.reached:.6g} of "
+              f"{experiment.stop_time:g} ({percent:.0f} %) after "
+              f"{duration_text(time.monotonic() - progress.began)}; no results written, "
+              "earlier results left as they were", file=sys.stderr)
+        return INTERRUPTED
+    if "error" in outcome:
+        raise outcome["error"]
+    result = outcome["result"]
+    elapsed = time.monotonic() - progress.began
 
     results_path, plot_path = write_results(output_dir, result, experiment)
     print(f"simulate: {len(result)} samples in {elapsed:.1f} s")
