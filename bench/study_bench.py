@@ -32,7 +32,7 @@ sys.path.insert(0, str(REPOSITORY / "tools" / "simulate"))
 
 import study  # noqa: E402
 import unit_run  # noqa: E402
-from settings import DEFAULT_INPUTS, build_experiment, read_input_profile  # noqa: E402,F401
+from settings import DEFAULT_INPUTS, build_experiment  # noqa: E402
 
 
 def experiment_for(model_description, stop_time):

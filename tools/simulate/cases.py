@@ -10,8 +10,8 @@ import re
 import statistics
 from dataclasses import dataclass
 
-from settings import OptionError, check_settable, parse_number, read_csv_rows, \
-    variables_by_name
+from settings import (OptionError, check_settable, parse_number, read_csv_rows,
+                      variables_by_name)
 
 DISTRIBUTION = re.compile(r"^(uniform|normal)\((.*)\)$")
 

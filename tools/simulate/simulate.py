@@ -17,8 +17,9 @@ import argparse
 import sys
 from pathlib import Path
 
-from settings import DEFAULT_INPUTS, OptionError, StudyError, build_experiment, \
-    parse_start_values, read_input_profile  # noqa: F401 (DEFAULT_INPUTS, read_input_profile: the tests)
+# DEFAULT_INPUTS and read_input_profile are also the tests' way to the profile.
+from settings import (DEFAULT_INPUTS, OptionError, StudyError, build_experiment,  # noqa: F401
+                      parse_start_values, read_input_profile)
 
 REPOSITORY = Path(__file__).resolve().parents[2]
 DEFAULT_FMU = REPOSITORY / "build" / "Tarvo_Unit.fmu"

@@ -23,8 +23,8 @@ from pathlib import Path
 from distributed.diagnostics.plugin import WorkerPlugin
 
 import unit_run
-from result_files import replace_folder, temporary_beside, temporary_folder_beside, \
-    write_results_csv
+from result_files import (replace_folder, temporary_beside, temporary_folder_beside,
+                          write_results_csv)
 from settings import OptionError, StudyError
 from single_run import INTERRUPTED
 from sweep_output import plot_sweep, write_sweep_csv

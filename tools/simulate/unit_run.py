@@ -150,7 +150,9 @@ def run_prepared(unpacked_dir, model_description, experiment, values, keep_serie
         listed = ", ".join(not_numbers[:3]) + (", ..." if len(not_numbers) > 3 else "")
         return CaseResult("error", f"{len(not_numbers)} outputs end as not a number "
                           f"({listed})", [], wall)
-    return CaseResult("ok", "", final, wall, result if keep_series else None)
+    # A plain array: FMPy's result type carries the whole model description.
+    series = result.view(type(result).__base__) if keep_series else None
+    return CaseResult("ok", "", final, wall, series)
 
 
 # Archives unpacked by this worker process, by file name (which holds the
