@@ -76,21 +76,30 @@ def in_process(fmu, model_description, experiment, capacities):
 
 
 def on_cluster(fmu, experiment, capacities, workers):
-    """Wall time of the cases on a local cluster, and its one-off costs."""
+    """Wall time of the cases on a local cluster, its one-off costs, and the
+    processor time the workers and this process (client, scheduler, nannies)
+    spent on the cases: on a busy machine wall time above processor time
+    shows how much of a core each worker got."""
     began = time.perf_counter()
     with study.connected(study.ClusterChoice(workers=workers)) as (client, _, _):
         started = time.perf_counter()
         archive_name = study.ship(client, fmu, remote=False)
         shipped = time.perf_counter()
+        workers_before = client.run(time.process_time)
+        here_before = time.process_time()
         futures = [client.submit(unit_run.run_case, archive_name, experiment,
                                  {"level.capacity": capacity}, False, pure=False)
                    for capacity in capacities]
         results = client.gather(futures)
         finished = time.perf_counter()
+        here = time.process_time() - here_before
+        workers_after = client.run(time.process_time)
         client.unregister_worker_plugin(archive_name)
     assert all(result.status == "ok" for result in results)
     return {"start": started - began, "ship": shipped - started,
-            "cases": finished - shipped, "case_walls": [r.wall_s for r in results]}
+            "cases": finished - shipped, "case_walls": [r.wall_s for r in results],
+            "workers_cpu": sum(workers_after[w] - workers_before[w] for w in workers_after),
+            "here_cpu": here}
 
 
 def main():
@@ -124,6 +133,10 @@ def main():
               f"{measured['cases']:.2f} s for {count} cases, {rates[workers]:.2f} cases/s "
               f"(cluster started in {measured['start']:.2f} s, archive shipped in "
               f"{measured['ship'] * 1e3:.0f} ms)")
+        print(f"  processor time per case: workers {measured['workers_cpu'] / count * 1e3:.1f} ms, "
+              f"client and scheduler {measured['here_cpu'] / count * 1e3:.1f} ms; each worker "
+              f"had {100 * measured['workers_cpu'] / (workers * measured['cases']):.0f} % of a "
+              "core")
         if workers == 1:
             per_case = measured["cases"] / count
             on_worker = statistics.mean(measured["case_walls"])

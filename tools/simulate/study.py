@@ -106,6 +106,11 @@ def connected(choice):
     from distributed import Client, LocalCluster
 
     if choice.scheduler is None:
+        import dask
+
+        # Dask's sampling profiler wakes each worker every 10 ms for the
+        # dashboard, which this cluster does not serve.
+        dask.config.set({"distributed.worker.profile.enabled": False})
         # Workers started now inherit the ignored Ctrl-C; restarted ones get
         # it from the plugin.
         previous = signal.signal(signal.SIGINT, signal.SIG_IGN)
@@ -165,7 +170,7 @@ def failure_result(error):
     return unit_run.CaseResult("error", message, [], float("nan"))
 
 
-def collect(client, futures, on_result):
+def collect(futures, on_result):
     """Waits for every case, in the order they finish, with a progress bar."""
     from concurrent.futures import CancelledError
 
@@ -222,7 +227,7 @@ def run_study(fmu, experiment, table, choice, keep_series, output_dir):
                                      dict(zip(table.names, values)), keep_series,
                                      key=f"tarvo-case-{number}-{token}", pure=False)
                        for number, values in enumerate(table.rows, start=1)]
-            failed = collect(client, futures, on_result)
+            failed = collect(futures, on_result)
             elapsed = time.monotonic() - began
             with contextlib.suppress(Exception):
                 client.unregister_worker_plugin(archive_name)
