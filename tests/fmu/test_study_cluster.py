@@ -4,6 +4,7 @@ own folders (the code and the archive reach them only from the client). The
 same rows as a local cluster; with TLS, and a client without the cluster's
 certificate refused; a worker killed mid-study loses no case."""
 
+import contextlib
 import csv
 import json
 import os
@@ -19,7 +20,7 @@ import simulate
 
 DASK = Path(sys.executable).parent / "dask"
 GRID = ["--vary", "level.capacity=20:420:3", "--vary", "channelB.input=-1,1",
-        "--stop-time", "0.5"]
+        "--stop-time", "1"]
 
 
 def read_rows(path):
@@ -59,12 +60,13 @@ class Cluster:
                                      "127.0.0.1", "--port", "0", "--no-dashboard",
                                      "--scheduler-file", str(scheduler_file))
         deadline = time.monotonic() + 60
-        while not scheduler_file.exists():
+        self.address = None
+        while self.address is None:
             assert self.scheduler.poll() is None, self.log("scheduler")
             assert time.monotonic() < deadline, "the scheduler did not start"
             time.sleep(0.1)
-        time.sleep(0.2)  # the file is written in one go, but let it land
-        self.address = json.loads(scheduler_file.read_text())["address"]
+            with contextlib.suppress(OSError, ValueError, KeyError):
+                self.address = json.loads(scheduler_file.read_text())["address"]
         self.workers = [self._start(f"worker-{n}", "worker", self.address, "--no-nanny",
                                     "--nthreads", "1", "--host", "127.0.0.1",
                                     "--no-dashboard") for n in (1, 2)]
@@ -98,15 +100,17 @@ class Cluster:
             return list(client.scheduler_info()["workers"])
 
     def stop(self):
-        for process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-        for process in self.processes:
-            try:
-                process.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+        """Workers first: a worker whose scheduler is gone waits for it."""
+        for group in (self.workers, [self.scheduler]):
+            for process in group:
+                if process.poll() is None:
+                    process.terminate()
+            for process in group:
+                try:
+                    process.wait(timeout=20)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
 
 
 @pytest.fixture
@@ -148,6 +152,7 @@ def test_a_killed_worker_loses_no_case(cluster, fmu_path, tmp_path, local_rows):
             pids = client.run(os.getpid)
         victim = next(worker for worker in cluster.workers
                       if any(pids[address] == worker.pid for address in busy))
+        assert study.poll() is None, "the study ended before a worker could be killed"
         victim.send_signal(signal.SIGKILL)
         _, errors = study.communicate(timeout=300)
     finally:
