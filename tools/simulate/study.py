@@ -128,6 +128,9 @@ def connected(choice):
             yield client, f"a local cluster of {choice.workers} worker{plural}", False
         return
 
+    # A lost scheduler ends the study with one line of ours, not with the
+    # client's tracebacks of every reconnection it tries.
+    logging.getLogger("distributed.client").setLevel(logging.CRITICAL)
     try:
         client = Client(choice.scheduler, security=choice.security,
                         timeout=CONNECT_TIMEOUT_SECONDS)
@@ -184,8 +187,8 @@ def collect(futures, on_result):
                          "[{elapsed} elapsed, {remaining} left]") as bar:
         for future, outcome in as_completed(futures, with_results=True, raise_errors=False):
             if isinstance(outcome, CancelledError):
-                raise StudyError("the cluster cancelled the study (scheduler lost or "
-                                 "restarted)")
+                raise StudyError("the cluster dropped the study (its scheduler stopped or "
+                                 "restarted); no results written")
             if isinstance(outcome, BaseException):
                 outcome = failure_result(outcome)
             on_result(index_of[future.key], outcome)
