@@ -34,12 +34,12 @@ class Variation:
 def parse_variation(option):
     """NAME=V1,V2,..., NAME=START:STOP:COUNT, NAME=uniform(A,B), NAME=normal(MU,SIGMA)."""
     what = f"--vary '{option}'"
-    name, separator, spec = option.partition("=")
-    name, spec = name.strip(), spec.strip()
-    if not separator or not name or not spec:
+    name, separator, text = option.partition("=")
+    name, text = name.strip(), text.strip()
+    if not separator or not name or not text:
         raise OptionError(f"{what}: expected NAME=V1,V2,..., NAME=START:STOP:COUNT, "
                           "NAME=uniform(A,B) or NAME=normal(MU,SIGMA)")
-    match = DISTRIBUTION.match(spec)
+    match = DISTRIBUTION.match(text)
     if match:
         kind, inside = match.groups()
         parts = inside.split(",")
@@ -51,8 +51,8 @@ def parse_variation(option):
         if kind == "normal" and not second > 0:
             raise OptionError(f"{what}: normal(MU,SIGMA) needs SIGMA > 0")
         return Variation(name, distribution=kind, parameters=(first, second))
-    if ":" in spec:
-        parts = spec.split(":")
+    if ":" in text:
+        parts = text.split(":")
         if len(parts) != 3:
             raise OptionError(f"{what}: a range is START:STOP:COUNT")
         start, stop = (parse_number(part.strip(), what) for part in parts[:2])
@@ -62,7 +62,7 @@ def parse_variation(option):
                               "least 2")
         return Variation(name, values=evenly_spaced(start, stop, int(count_text)))
     return Variation(name, values=[parse_number(part.strip(), what)
-                                   for part in spec.split(",")])
+                                   for part in text.split(",")])
 
 
 def evenly_spaced(start, stop, count):

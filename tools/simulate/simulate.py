@@ -56,7 +56,7 @@ def parse_arguments(argv):
         "studies", "Many cases of the same experiment, one row each in sweep.csv. "
                    "Start values, --inputs, --stop-time and --output-interval apply to "
                    "every case; a varied input is held at its value.")
-    study.add_argument("--vary", action="append", default=[], metavar="NAME=SPEC",
+    study.add_argument("--vary", action="append", default=[], metavar="NAME=VALUES",
                        help="vary a parameter or input: V1,V2,... or START:STOP:COUNT "
                             "(COUNT values, ends included); repeated, the cases are the "
                             "full grid, the first --vary changing slowest. With --samples: "
