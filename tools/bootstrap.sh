@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 # libatomic1: libcosimpy's libcosimc.so links it.
 packages=(cmake ninja-build g++ gcc libgtest-dev nlohmann-json3-dev binutils valgrind
-          clang libclang-rt-14-dev python3-venv libmpfr-dev libgmp-dev libatomic1)
+          clang libclang-rt-14-dev python3-venv libmpfr-dev libgmp-dev libatomic1 openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
