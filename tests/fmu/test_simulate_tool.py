@@ -120,3 +120,11 @@ def test_a_run_of_years_says_so_and_ctrl_c_ends_it_with_one_line(fmu_path, tmp_p
     assert "earlier results left as they were" in errors
     assert sorted(p.name for p in output_dir.iterdir()) == ["results.csv"]
     assert (output_dir / "results.csv").read_text() == "earlier run\n"
+
+
+def test_portable_option_simulates_the_portable_archive(tmp_path, capsys, monkeypatch):
+    missing = tmp_path / "Tarvo_Unit-portable.fmu"
+    monkeypatch.setattr(simulate, "PORTABLE_FMU", missing)
+    assert simulate.main(["--portable", "--output-dir", str(tmp_path)]) == 2
+    error = capsys.readouterr().err
+    assert f"no FMU at {missing}" in error and "--target fmu-portable" in error

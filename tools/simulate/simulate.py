@@ -23,6 +23,7 @@ from settings import (DEFAULT_INPUTS, OptionError, StudyError, build_experiment,
 
 REPOSITORY = Path(__file__).resolve().parents[2]
 DEFAULT_FMU = REPOSITORY / "build" / "Tarvo_Unit.fmu"
+PORTABLE_FMU = REPOSITORY / "build" / "Tarvo_Unit-portable.fmu"
 DEFAULT_OUTPUT_DIR = REPOSITORY / "out"
 # Options that only a study takes.
 STUDY_OPTIONS = ("samples", "seed", "workers", "scheduler", "tls_ca_file", "tls_cert",
@@ -49,8 +50,12 @@ def parse_arguments(argv):
                              "interpolated (default: %(default)s)")
     parser.add_argument("--output-dir", metavar="DIR", default=str(DEFAULT_OUTPUT_DIR),
                         help="folder for the result files (default: %(default)s)")
-    parser.add_argument("--fmu", metavar="FILE", default=str(DEFAULT_FMU),
-                        help="the archive to simulate (default: %(default)s)")
+    archive = parser.add_mutually_exclusive_group()
+    archive.add_argument("--fmu", metavar="FILE",
+                         help=f"the archive to simulate (default: {DEFAULT_FMU})")
+    archive.add_argument("--portable", action="store_true",
+                         help=f"simulate {PORTABLE_FMU.name}, whose own correctly rounded cos "
+                              "and sin give the same bits on every machine")
 
     study = parser.add_argument_group(
         "studies", "Many cases of the same experiment, one row each in sweep.csv. "
@@ -90,9 +95,10 @@ def run(argv=None):
 
     import cases
 
-    fmu = Path(arguments.fmu)
+    fmu = Path(arguments.fmu or (PORTABLE_FMU if arguments.portable else DEFAULT_FMU))
     if not fmu.is_file():
-        raise OptionError(f"no FMU at {fmu} (build it with: cmake --build build --target fmu)")
+        target = "fmu-portable" if arguments.portable else "fmu"
+        raise OptionError(f"no FMU at {fmu} (build it with: cmake --build build --target {target})")
     model_description = fmpy.read_model_description(str(fmu))
     start_values = parse_start_values(arguments.start_values, model_description)
     table = cases.build_cases(arguments, model_description, start_values)
