@@ -1,4 +1,6 @@
 // Scalar helpers beside the matrix library.
+#include "matrix/ieee_arithmetic.h"
+
 #include "matrix/scalar.h"
 
 #include <cmath>

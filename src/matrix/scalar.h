@@ -2,6 +2,8 @@
 #ifndef TARVO_MATRIX_SCALAR_H
 #define TARVO_MATRIX_SCALAR_H
 
+#include "matrix/ieee_arithmetic.h"
+
 #include <cmath>
 #include <cstdint>
 
