@@ -185,7 +185,7 @@ void matFillProduct(const MatrixView& d, double a, double b) { fillWith(d, a * b
 
 void matFillQuotient(const MatrixView& d, double a, double b) { fillWith(d, a / b); }
 
-void matFillPower(const MatrixView& d, double a, double b) { fillWith(d, std::pow(a, b)); }
+void matFillPower(const MatrixView& d, double a, double b) { fillWith(d, scalarPow(a, b)); }
 
 void matSumElements(double* out, const MatrixView& m) {
     const std::ptrdiff_t count = elementCount(m);
