@@ -1,4 +1,5 @@
-// Trace tool: loads Tarvo_Unit.so with dlopen as any host does, runs one host
+// Trace tool: loads Tarvo_Unit.so with dlopen (Tarvo_Unit.dll with
+// LoadLibrary on Windows) as any host does, runs one host
 // scenario (JSON) and writes every recorded status and value as hexadecimal
 // floats. With --compare it checks the result against an expected file and
 // names the first record and value reference that differ.
@@ -22,8 +23,7 @@
 #include "hex_float.h"
 #include "host/fmi_api.h"
 #include "host/libm_fingerprint.h"
-
-#include <dlfcn.h>
+#include "matrix/scalar.h"
 
 #include <algorithm>
 #include <cmath>
@@ -85,16 +85,16 @@ const VariantName* findVariant(CosSinVariant variant)
     return nullptr;
 }
 
-// The C library's cos and sin of this process against the known variants.
-// The arguments go through a volatile so that the compiler cannot evaluate
-// the calls itself.
+// The C library's cos and sin of this process, taken as the unit takes
+// them, against the known variants. The arguments go through a volatile so
+// that the compiler cannot evaluate the calls itself.
 CosSinVariant fingerprintCosSin()
 {
     bool matches[3] = {true, true, true};
     for (const host::FingerprintArgument& argument : host::kLibmFingerprint) {
         volatile double x = argument.x;
-        const double cosine = std::cos(x);
-        const double sine = std::sin(x);
+        const double cosine = matrix::cLibraryCos(x);
+        const double sine = matrix::cLibrarySin(x);
         const host::CosSin known[3] = {argument.fma, argument.sse2, argument.cr};
         for (int k = 0; k < 3; ++k) {
             matches[k] = matches[k] && cosine == known[k].cosine && sine == known[k].sine;
@@ -255,10 +255,9 @@ Scenario readScenario(const std::string& path)
 
 FmiApi loadUnit(const std::string& path)
 {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* library = host::openLibrary(path);
     if (library == nullptr) {
-        const char* reason = dlerror();
-        throw TraceError("cannot load " + path + ": " + (reason ? reason : "unknown reason"));
+        throw TraceError("cannot load " + path + ": " + host::libraryError());
     }
     const FmiApi unit = host::resolveFmiApi(library);
 #define TARVO_TRACE_REQUIRE(name)                                           \
