@@ -2,8 +2,9 @@
 # Runs the benchmark of the main loop on the unit and its literal reference
 # build (see tarvo_bench.cpp for the workload).
 #
-#   bench/run.sh BENCH FAST_LIBRARY LITERAL_LIBRARY
-#       timing of the default workload (10^6 internal steps) on both, then
+#   bench/run.sh BENCH FAST_LIBRARY LITERAL_LIBRARY [PORTABLE_LIBRARY]
+#       timing of the default workload (10^6 internal steps) on both (and the
+#       portable build against the unit, their cos and sin differing), then
 #       instructions per internal step of each under callgrind on a short
 #       run of 20 communication steps;
 #   bench/run.sh --check BENCH FAST_LIBRARY LITERAL_LIBRARY
@@ -17,13 +18,14 @@ if [ "${1:-}" = "--check" ]; then
   check=1
   shift
 fi
-if [ $# -ne 3 ]; then
-  echo "usage: bench/run.sh [--check] BENCH FAST_LIBRARY LITERAL_LIBRARY" >&2
+if [ $# -ne 3 ] && [ $# -ne 4 ]; then
+  echo "usage: bench/run.sh [--check] BENCH FAST_LIBRARY LITERAL_LIBRARY [PORTABLE_LIBRARY]" >&2
   exit 2
 fi
 bench=$1
 fast=$2
 literal=$3
+portable=${4:-}
 short_steps=20
 budget=3000
 
@@ -58,8 +60,15 @@ if [ "$check" -eq 1 ]; then
 fi
 
 "$bench" "$fast" "$literal"
+if [ -n "$portable" ]; then
+  echo "portable build (reference column) against the unit:"
+  "$bench" --other-cos-sin "$fast" "$portable"
+fi
 if command -v valgrind >/dev/null; then
   echo "instructions per internal step (callgrind, $short_steps communication steps):"
   echo "  fast      $(instructions_per_step "$fast")"
   echo "  reference $(instructions_per_step "$literal")"
+  if [ -n "$portable" ]; then
+    echo "  portable  $(instructions_per_step "$portable")"
+  fi
 fi

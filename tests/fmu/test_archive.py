@@ -176,3 +176,18 @@ def test_fixed_and_tunable_keep_their_promise(unpacked, model_description):
     host.slave.freeInstance()
     names = {v.valueReference: v.name for v in parameters}
     assert not silent_tunables, [names[r] for r in sorted(silent_tunables)]
+
+
+def test_portable_archive_is_the_same_unit_on_its_own_cos_and_sin(fmu_path):
+    portable = fmu_path.with_name("Tarvo_Unit-portable.fmu")
+    if not portable.is_file():
+        pytest.fail(f"{portable} is missing: build the target fmu-portable first")
+    assert validate_fmu(str(portable)) == []
+    choice = "sources/matrix/cos_sin_choice.h"
+    with zipfile.ZipFile(fmu_path) as default, zipfile.ZipFile(portable) as own:
+        assert own.read("modelDescription.xml") == default.read("modelDescription.xml")
+        assert sorted(own.namelist()) == sorted(default.namelist())
+        # Whoever compiles the sources gets the archive's own cos and sin.
+        assert b"#define TARVO_PORTABLE_COS_SIN 0" in default.read(choice)
+        assert b"#define TARVO_PORTABLE_COS_SIN 1" in own.read(choice)
+        assert b"This is the portable archive" in own.read("documentation/index.html")
