@@ -32,6 +32,7 @@ VECTORS = REPOSITORY / "tests" / "vectors"
 AARCH64_SYSROOT = "/usr/aarch64-linux-gnu"
 FUSED_X86 = re.compile(r"\sv?f(n)?m(add|sub)\w*\s")
 FUSED_AARCH64 = re.compile(r"\s(fn?m(add|sub)|fml[as])\s")
+WORKERS = 2  # the machine's cores
 
 BUILDS = {
     "fmpy": None,
@@ -55,8 +56,8 @@ def runs_x86_64_v3():
 
 
 def compile_sources(compiler, unpacked, output):
-    """Compiles the listed source files as an importer does, two at a time,
-    and links them into a shared library."""
+    """Compiles the listed source files as an importer does, WORKERS at a
+    time, and links them into a shared library."""
     if shutil.which(compiler[0]) is None:
         skip_or_fail(f"{compiler[0]} is not installed")
     sources_dir = unpacked / "sources"
@@ -69,7 +70,7 @@ def compile_sources(compiler, unpacked, output):
                                str(sources_dir / name), "-o", str(obj)],
                               capture_output=True, text=True, timeout=600)
 
-    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+    with concurrent.futures.ThreadPoolExecutor(max_workers=WORKERS) as pool:
         for done in pool.map(compile_one, files, objects):
             assert done.returncode == 0, done.stderr[-3000:]
     linked = subprocess.run([*compiler, "-shared", "-o", str(output), *map(str, objects), "-lm"],
@@ -82,8 +83,11 @@ def fmpy_compile(archive, work):
     """`fmpy compile` on a copy of the archive; its rebuilt linux64 binary."""
     copy = work / archive.name
     shutil.copy(archive, copy)
+    # Two compilations at a time, as everywhere in these tests; the flags
+    # stay FMPy's.
+    environment = dict(os.environ, CMAKE_BUILD_PARALLEL_LEVEL=str(WORKERS))
     compiled = subprocess.run([sys.executable, "-m", "fmpy", "compile", str(copy)],
-                              capture_output=True, text=True, timeout=900)
+                              capture_output=True, text=True, timeout=900, env=environment)
     assert compiled.returncode == 0, compiled.stdout[-3000:] + compiled.stderr[-3000:]
     with zipfile.ZipFile(copy) as files:
         rebuilt = files.read("binaries/linux64/Tarvo_Unit.so")
@@ -140,8 +144,12 @@ def test_sources_reproduce_every_vector(variant, archive, build, tmp_path):
     if variant == "default":
         which = subprocess.run([*trace, "--which-cos-sin"], capture_output=True, text=True)
         assert which.stdout.startswith(("fma:", "sse2:")), which.stdout + which.stderr
-    for scenario in scenarios():
-        run = subprocess.run([*trace, "--library", str(library), str(scenario),
-                              "--expected-dir", str(VECTORS), "--cos-sin", cos_sin],
-                             capture_output=True, text=True, timeout=900)
-        assert run.returncode == 0, f"{scenario.name}: {run.stdout[-2000:]}{run.stderr[-2000:]}"
+    def run(scenario):
+        return scenario, subprocess.run([*trace, "--library", str(library), str(scenario),
+                                         "--expected-dir", str(VECTORS), "--cos-sin", cos_sin],
+                                        capture_output=True, text=True, timeout=900)
+
+    with concurrent.futures.ThreadPoolExecutor(max_workers=WORKERS) as pool:
+        for scenario, done in pool.map(run, scenarios()):
+            assert done.returncode == 0, \
+                f"{scenario.name}: {done.stdout[-2000:]}{done.stderr[-2000:]}"
