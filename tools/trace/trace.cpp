@@ -513,8 +513,8 @@ bool compareResults(const TraceResult& actual, const TraceResult& expected, std:
     return true;
 }
 
-// Distance in units in the last place between two doubles of the same
-// sign class: how many doubles lie between them, plus one. +0 and -0 count
+// Distance in units in the last place between two doubles: the number of
+// steps from one to the other through consecutive doubles. +0 and -0 count
 // as one apart; NaN against a number gives -1 (not comparable).
 int64_t ulpDistance(double a, double b)
 {
