@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the main job need on a fresh
 # machine: Debian packages (only those missing) and a Python virtual
-# environment in .venv with the host (FMPy) and plotting libraries.
+# environment in .venv with the hosts (FMPy, libcosimpy, the FMU Manipulation
+# Toolbox) and plotting libraries.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
+# libatomic1: libcosimpy's libcosimc.so links it.
 packages=(cmake ninja-build make g++ gcc libgtest-dev nlohmann-json3-dev binutils valgrind
-          clang libclang-rt-14-dev python3-venv libmpfr-dev libgmp-dev)
+          clang libclang-rt-14-dev python3-venv libmpfr-dev libgmp-dev libatomic1)
 # The other platforms: the win64 DLL (MinGW-w64) and wine to run it, the
 # aarch64 cross compiler (with arm64 glibc) and qemu-user to run its builds.
 packages+=(gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 wine wine64

@@ -1,6 +1,7 @@
-"""Shared fixtures of the FMU tests: the built archive, the trace tool, and a
-host that records every call it makes, so that the same sequence can be run
-again through the trace tool and compared value by value, bit for bit.
+"""Shared fixtures of the FMU tests: the built archive, the trace tool, a
+plain FMPy host, and the recording archive, whose log of every call a host
+makes the trace tool replays on a fresh unit, comparing every status and
+value bit for bit.
 
 The build folder is TARVO_BUILD_DIR, or build/ beside the tests.
 """
@@ -83,57 +84,13 @@ def hex_value(value):
     return float.hex(float(value))
 
 
-class RecordingHost:
-    """An FMU2Slave whose real-valued sets, steps and set-up are recorded with
-    their exact arguments as a trace scenario, whoever makes the calls (the
-    test itself or FMPy's simulate_fmu)."""
+class SlaveHost:
+    """FMPy's FMU2Slave of the unpacked archive, driven by the test itself."""
 
-    def __init__(self, unpacked_dir, model_description, instance_name="recorded"):
+    def __init__(self, unpacked_dir, model_description, instance_name="unit"):
         self.slave = FMU2Slave(guid=model_description.guid, unzipDirectory=str(unpacked_dir),
                                modelIdentifier=model_description.coSimulation.modelIdentifier,
                                instanceName=instance_name)
-        self.setup = None
-        self.init_sets = []
-        self.steps = []
-        self.pending_sets = []
-        self.initialised = False
-        self._wrap("fmi2SetupExperiment", self._on_setup)
-        self._wrap("fmi2SetReal", self._on_set_real)
-        self._wrap("fmi2ExitInitializationMode", self._on_exit_initialization)
-        self._wrap("fmi2DoStep", self._on_step)
-
-    def _wrap(self, name, record):
-        call = getattr(self.slave, name)
-
-        def recorded(*arguments):
-            record(arguments)
-            return call(*arguments)
-
-        setattr(self.slave, name, recorded)
-
-    def _on_setup(self, arguments):
-        _, _, _, start_time, stop_time_defined, stop_time = arguments
-        self.setup = {"startTime": hex_value(start_time),
-                      "stopTimeDefined": int(stop_time_defined),
-                      "stopTime": hex_value(stop_time)}
-
-    def _on_set_real(self, arguments):
-        _, references, count, values = arguments
-        pairs = [[int(references[i]), hex_value(values[i])] for i in range(count)]
-        (self.pending_sets if self.initialised else self.init_sets).extend(pairs)
-
-    def _on_exit_initialization(self, arguments):
-        self.initialised = True
-
-    def _on_step(self, arguments):
-        _, communication_point, step_size, _ = arguments
-        self.steps.append({"sets": self.pending_sets, "t": hex_value(communication_point),
-                           "h": hex_value(step_size)})
-        self.pending_sets = []
-
-    def scenario(self, name):
-        return {"name": name, "setup": self.setup, "init_sets": self.init_sets,
-                "steps": self.steps}
 
     def all_values(self):
         """The 247 values now held by the unit, as the trace tool writes them."""
@@ -156,3 +113,55 @@ def run_trace(trace_tool, library, scenario, work_dir):
 
 def binary_of(unpacked_dir):
     return Path(unpacked_dir) / "binaries" / "linux64" / "Tarvo_Unit.so"
+
+
+@pytest.fixture(scope="session")
+def recording_fmu():
+    path = BUILD / "Tarvo_Unit.recording.fmu"
+    if not path.is_file():
+        pytest.fail(f"{path} is missing: build the target recording_fmu first")
+    return path
+
+
+@pytest.fixture
+def call_log(tmp_path, monkeypatch):
+    """Where the recording archive writes the calls of this test's host."""
+    path = tmp_path / "calls.jsonl"
+    monkeypatch.setenv("TARVO_RECORDER_LOG", str(path))
+    return path
+
+
+def read_calls(path):
+    """The calls of a recorder log, in order, without its session lines."""
+    with open(path) as log:
+        lines = [json.loads(line) for line in log]
+    return [line for line in lines if "call" in line]
+
+
+def values_at_communication_points(calls, instance=None):
+    """What the host read of one instance (by default the first): {value
+    reference: hex value} after its initialisation, then after each of its
+    fmi2DoStep calls."""
+    if instance is None:
+        instance = next(call["result"] for call in calls if call["call"] == "fmi2Instantiate")
+    points = []
+    current = None
+    for call in calls:
+        if call.get("instance") != instance:
+            continue
+        if call["call"] in ("fmi2ExitInitializationMode", "fmi2DoStep"):
+            current = {}
+            points.append(current)
+        elif call["call"] == "fmi2GetReal" and current is not None and "value" in call:
+            current.update(zip(call["vr"], call["value"]))
+    return points
+
+
+def replay(trace_tool, calls_path):
+    """Replays a recorder log on the built unit; returns what the tool said."""
+    completed = subprocess.run([str(trace_tool), "--library", str(BUILD / "src" / "Tarvo_Unit.so"),
+                                "--replay", str(calls_path)],
+                               capture_output=True, text=True, timeout=600)
+    assert completed.returncode == 0, completed.stderr
+    assert "every status and value identical" in completed.stdout
+    return completed.stdout

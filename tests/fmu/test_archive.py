@@ -12,7 +12,7 @@ import pefile
 import pytest
 from fmpy.validation import validate_fmu
 
-from conftest import REPOSITORY, VALUE_COUNT, RecordingHost, archives, binary_of, skip_or_fail
+from conftest import REPOSITORY, VALUE_COUNT, SlaveHost, archives, binary_of, skip_or_fail
 
 
 def test_validation_reports_no_problem(fmu_path):
@@ -98,7 +98,7 @@ def test_fmpy_lists_both_platforms(fmu_path):
 
 
 def test_declared_start_values_are_what_the_unit_loads(unpacked, model_description):
-    host = RecordingHost(unpacked, model_description)
+    host = SlaveHost(unpacked, model_description)
     host.slave.instantiate()
     host.slave.setupExperiment(startTime=0.0)
     loaded = host.all_values()
@@ -149,7 +149,7 @@ def test_fixed_and_tunable_keep_their_promise(unpacked, model_description):
     itself; writing a tunable one changes the run."""
     parameters = [v for v in model_description.modelVariables if v.causality == "parameter"]
     silent_tunables = {v.valueReference for v in parameters if v.variability == "tunable"}
-    host = RecordingHost(unpacked, model_description)
+    host = SlaveHost(unpacked, model_description)
     host.slave.instantiate()
     for regime in REGIMES.values():
         host.slave.reset()  # back to the clock and data of a new instance

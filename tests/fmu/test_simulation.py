@@ -1,47 +1,14 @@
-"""The unit simulated by FMPy: the default experiment agrees bit for bit with
-the trace tool, start values and inputs reach the model, snapshots repeat a
-step, and a last communication point just past the stop time completes."""
+"""The unit simulated by FMPy: start values and inputs reach the model,
+snapshots repeat a step, and a last communication point just past the stop
+time completes. (The default experiment, recorded and replayed bit for bit,
+is among the host tests in test_hosts.py.)"""
 
 import fmpy
 import numpy as np
 import pytest
 from fmpy.fmi1 import FMICallException
 
-import simulate
-from conftest import VALUE_COUNT, RecordingHost, binary_of, hex_value, run_trace
-
-
-def simulate_recorded(unpacked, model_description, **options):
-    """simulate_fmu on a recording host; returns (result, recorded scenario)."""
-    host = RecordingHost(unpacked, model_description)
-    host.slave.instantiate()
-    try:
-        result = fmpy.simulate_fmu(str(unpacked), fmu_instance=host.slave, **options)
-    finally:
-        host.slave.freeInstance()
-    return result, host
-
-
-def test_default_experiment_equals_the_trace_bit_for_bit(unpacked, model_description, names,
-                                                         trace_tool, tmp_path):
-    experiment = model_description.defaultExperiment
-    profile = simulate.read_input_profile(simulate.DEFAULT_INPUTS, model_description)
-    result, host = simulate_recorded(unpacked, model_description, input=profile, output=names)
-
-    # FMPy ran the default experiment: its stop time, in steps of its step size.
-    assert len(host.steps) == round(float(experiment.stopTime) / float(experiment.stepSize))
-    assert host.setup["stopTimeDefined"] == 1
-    assert float.fromhex(host.setup["stopTime"]) == float(experiment.stopTime)
-    assert any(step["sets"] for step in host.steps[1:]), "the input profile was not applied"
-
-    records = run_trace(trace_tool, binary_of(unpacked), host.scenario("default_experiment"),
-                        tmp_path)
-    assert len(records) == len(result) == len(host.steps) + 1
-    for k, (status, values) in enumerate(records):
-        assert status == 0
-        sampled = [hex_value(result[k][name]) for name in names]
-        mismatches = [names[i] for i in range(VALUE_COUNT) if sampled[i] != values[i]]
-        assert not mismatches, f"record {k} (t = {result[k]['time']}): {mismatches[:5]}"
+from conftest import SlaveHost, read_calls
 
 
 def test_start_values_and_input_signals_reach_the_model(unpacked, model_description):
@@ -53,9 +20,8 @@ def test_start_values_and_input_signals_reach_the_model(unpacked, model_descript
     start_values = {"level.capacity": 123.0, "initialValues[7]": 0.25, "pose.offset[0]": -1.0}
     seen = ["time", "level.capacity", "pose.angle", "pose.vector[0]", "variables[85]",
             "variables[98]", "channelA.input", "channelB.input"]
-    result, _ = simulate_recorded(unpacked, model_description, stop_time=0.01,
-                                  output_interval=0.001, start_values=start_values,
-                                  input=signals, output=seen)
+    result = fmpy.simulate_fmu(str(unpacked), stop_time=0.01, output_interval=0.001,
+                               start_values=start_values, input=signals, output=seen)
 
     assert np.all(result["level.capacity"] == 123.0)
     assert result["pose.angle"][0] == 0.25           # S[7] starts at IV[7], P[15] is 0
@@ -69,7 +35,7 @@ def test_start_values_and_input_signals_reach_the_model(unpacked, model_descript
 
 
 def test_fmu_state_repeats_a_step_exactly(unpacked, model_description):
-    host = RecordingHost(unpacked, model_description)
+    host = SlaveHost(unpacked, model_description)
     slave = host.slave
     slave.instantiate()
     slave.setupExperiment(startTime=0.0)
@@ -97,17 +63,19 @@ def test_fmu_state_repeats_a_step_exactly(unpacked, model_description):
     slave.freeInstance()
 
 
-def test_last_communication_point_just_past_the_stop_time_completes(unpacked,
-                                                                    model_description):
+def test_last_communication_point_just_past_the_stop_time_completes(unpacked, model_description,
+                                                                    recording_fmu, call_log):
     # 0.1 + 0.1 + 0.1 style: FMPy's third point lies a few ulps past 0.3.
-    result, host = simulate_recorded(unpacked, model_description, stop_time=0.3,
-                                     output_interval=0.1, output=["level.used"])
-    last = host.steps[-1]
-    assert float.fromhex(last["t"]) + float.fromhex(last["h"]) > 0.3
+    result = fmpy.simulate_fmu(str(recording_fmu), stop_time=0.3, output_interval=0.1,
+                               output=["level.used"])
+    last = [call for call in read_calls(call_log) if call["call"] == "fmi2DoStep"][-1]
+    assert float.fromhex(last["currentCommunicationPoint"]) + \
+        float.fromhex(last["communicationStepSize"]) > 0.3
+    assert last["status"] == 0
     assert len(result) == 4
 
     # A step well beyond the stop time is still refused.
-    host = RecordingHost(unpacked, model_description)
+    host = SlaveHost(unpacked, model_description)
     host.slave.instantiate()
     host.slave.setupExperiment(startTime=0.0, stopTime=0.001)
     host.slave.enterInitializationMode()

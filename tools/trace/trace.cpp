@@ -15,6 +15,7 @@
 //         [--compare EXPECTED.json | --expected-dir DIR [--cos-sin VARIANT]]
 //         [--values exact|report]
 //   trace --which-cos-sin
+//   trace --library Tarvo_Unit.so --replay CALLS.jsonl     (replay.h)
 //
 // --values report compares a build whose cos and sin differ from those of
 // the expected set: every status must be equal, and the values that differ
@@ -29,6 +30,7 @@
 #include "host/fmi_api.h"
 #include "host/libm_fingerprint.h"
 #include "matrix/scalar.h"
+#include "replay.h"
 
 #include <algorithm>
 #include <cmath>
@@ -799,6 +801,9 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (tarvo::trace::isReplayCommand(argc, argv)) {
+        return tarvo::trace::replayMain(argc, argv);
+    }
     try {
         return tarvo::trace::run(argc, argv);
     } catch (const tarvo::trace::UsageError& error) {
