@@ -23,6 +23,8 @@
 // and T6 (which a singular matrix leaves as they were). The closing
 // evaluation of every step is a full one, so a host never sees what a
 // stage left out.
+#include "matrix/ieee_arithmetic.h"
+
 #include <cstdint>
 #include <cstring>
 

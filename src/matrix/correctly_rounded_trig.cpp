@@ -13,6 +13,8 @@
 // doubles (it is transcendental), so a precise enough computation always
 // decides; published searches of the hardest cases of sin and cos over all
 // doubles show that far fewer than 192 bits are ever needed.
+#include "matrix/ieee_arithmetic.h"
+
 #include "matrix/correctly_rounded_trig.h"
 
 #include <cfloat>
