@@ -3,6 +3,8 @@
 // line code in a fixed order; several values carry over from the previous
 // evaluation (the level latch V[7..9] and the selected triple V[12..14]).
 
+#include "matrix/ieee_arithmetic.h"
+
 #include "equations/equations.h"
 #include "matrix/lu.h"
 #include "matrix/matrix_ops.h"

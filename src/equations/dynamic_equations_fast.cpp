@@ -7,6 +7,8 @@
 // evaluation reads back (the level latch V[7..9] and the triple V[12..14]).
 // The closing evaluation of every step is a full one, so a host never sees
 // what a stage left out.
+#include "matrix/ieee_arithmetic.h"
+
 #include "equations/dynamic_equations_fast.h"
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+#include "matrix/ieee_arithmetic.h"
+
 #include "equations/equations.h"
 
 namespace tarvo::equations {

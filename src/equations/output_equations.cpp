@@ -1,4 +1,6 @@
 // The 23 output variables: plain copies of states and results.
+#include "matrix/ieee_arithmetic.h"
+
 #include "equations/equations.h"
 
 namespace tarvo::equations {

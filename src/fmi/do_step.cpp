@@ -1,5 +1,7 @@
 // The co-simulation step and the calls around it. The model keeps its own
 // clock: the communication point only serves to compute the end of the step.
+#include "matrix/ieee_arithmetic.h"
+
 #include <cmath>
 
 #include "equations/equations.h"

@@ -139,7 +139,9 @@ typedef fmi2Status fmi2GetStringStatusTYPE(fmi2Component c, const fmi2StatusKind
                                            fmi2String* value);
 
 // The exported functions. Only these names leave the shared library.
-#if defined(__GNUC__)
+#if defined(_WIN32)
+#define FMI2_Export __declspec(dllexport)
+#elif defined(__GNUC__)
 #define FMI2_Export __attribute__((visibility("default")))
 #else
 #define FMI2_Export

@@ -1,4 +1,6 @@
 // Creating and freeing instances.
+#include "matrix/ieee_arithmetic.h"
+
 #include <cstring>
 
 #include "equations/equations.h"

@@ -1,5 +1,7 @@
 // Experiment set-up, initialisation, reset and termination, and the two
 // information strings.
+#include "matrix/ieee_arithmetic.h"
+
 #include <cmath>
 
 #include "fmi/fmi2_functions.h"

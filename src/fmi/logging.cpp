@@ -1,3 +1,5 @@
+#include "matrix/ieee_arithmetic.h"
+
 #include "fmi/logging.h"
 
 #include "fmi/model_identity.h"

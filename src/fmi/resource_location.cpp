@@ -1,3 +1,5 @@
+#include "matrix/ieee_arithmetic.h"
+
 #include "fmi/resource_location.h"
 
 #include <cctype>

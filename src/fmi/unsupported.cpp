@@ -1,6 +1,8 @@
 // Exports the unit offers only because hosts look them up: derivatives of
 // inputs, outputs and directional derivatives are not available. Each gives
 // its fixed result and looks at no argument but the instance.
+#include "matrix/ieee_arithmetic.h"
+
 #include "fmi/fmi2_functions.h"
 
 extern "C" {

@@ -13,6 +13,8 @@
 // doubles (it is transcendental), so a precise enough computation always
 // decides; published searches of the hardest cases of sin and cos over all
 // doubles show that far fewer than 192 bits are ever needed.
+#include "matrix/ieee_arithmetic.h"
+
 #include "matrix/correctly_rounded_trig.h"
 
 #include <cfloat>
@@ -38,7 +40,8 @@
 #if defined(__FAST_MATH__)
 #error "correctly_rounded_trig.cpp needs IEEE double arithmetic as written (no fast-math)"
 #endif
-#if !defined(FLT_EVAL_METHOD) || FLT_EVAL_METHOD != 0
+#if (defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0) || \
+    (defined(__i386__) && !defined(__SSE2_MATH__))
 #error "correctly_rounded_trig.cpp needs double expressions evaluated in double (no x87)"
 #endif
 
@@ -127,20 +130,22 @@ TRIG_INLINE Remainder prepareRemainder(double high, double low) {
     const double sinTail = (square * high) * sinPoly;  // sin(high) - high
     double cosPoly = tc::kCos2 + square * tc::kCos3;
     cosPoly = tc::kCos1 + square * cosPoly;
-    // cos(high + low) - 1 = cos(high) - 1 - sin(high) * low, to 2^-100.
-    r.cosMinusOne = square * cosPoly - low * (high + sinTail);
-    // sin(high + low) - high = sin(high) - high + cos(high) * low.
-    r.sinMinusHigh = sinTail + (low + r.cosMinusOne * low);
+    const double cosTail = square * cosPoly;  // cos(high) - 1
+    // cos(high + low) - 1 = cos(high) - 1 - low sin(high), sin(high) taken as
+    // high (1 + kSin1 high^2): low is below 2^-39, what is left below 2^-87.
+    r.cosMinusOne = cosTail - (low * high) * (1.0 + square * tc::kSin1);
+    // sin(high + low) - high = sin(high) - high + low cos(high).
+    r.sinMinusHigh = sinTail + (low + cosTail * low);
     return r;
 }
 
 // p * cos(r) + q * sin(r), or p * cos(r) - q * sin(r) when kMinus, for table
 // entries p and q: the nearest double when the rounding test proves it.
 // The high part p + q.top * r.top is exact as a pair (the product is exact,
-// |p| >= |q r|); everything else is summed from the smallest terms up.
+// |p| >= |q r|); the rest is summed with the latest terms last.
 template <bool kMinus>
 TRIG_INLINE bool combine(const tc::SineEntry& p, const tc::SineEntry& q, const Remainder& r,
-             double& result) {
+                         double& result) {
     const double product = q.top * r.top;
     const double lead = kMinus ? -product : product;
     const double high = p.value + lead;
@@ -151,13 +156,14 @@ TRIG_INLINE bool combine(const tc::SineEntry& p, const tc::SineEntry& q, const R
         rest = -rest;
         sinPart = -sinPart;
     }
-    const double sum = (((rest + p.low) + sinPart) + highError) + p.value * r.cosMinusOne;
-    const double y = high + sum;
-    const double e = sum - (y - high);
-    result = y;
-    // y + e is within 2^-66.7 |y| of the exact value; if scaling e by the
-    // factor cannot move y, no midpoint lies within that bound.
-    return y + e * tc::kFastRoundingFactor == y;
+    const double sum = (((rest + p.low) + highError) + p.value * r.cosMinusOne) + sinPart;
+    // high + sum is within |bound| of the exact value (see the constants); if
+    // both ends of that interval round alike, so does the exact value.
+    const double bound = high * tc::kFastErrorFactor;
+    const double upper = high + (sum + bound);
+    const double lower = high + (sum - bound);
+    result = upper;
+    return upper == lower;
 }
 
 // Leading zero bits of a nonzero 64-bit word.
@@ -172,6 +178,21 @@ int leadingZeros(uint64_t word) {
     return count;
 }
 
+// Fixed-point precision of the slow paths, in 32-bit limbs: at most
+// kMaxLimbs, and the reduced fraction of x * 2/pi is taken with
+// kFractionExtraLimbs more, since it has at most
+// kReducedFractionMaxLeadingZeros leading zero bits for x >= 1/2 and at most
+// 28 below (x >= 2^-27 there, x * 2/pi itself).
+constexpr int kMaxLimbs = 24;
+constexpr int kFractionExtraLimbs = 3;
+// The window of 2/pi is this much longer than the fraction it gives.
+constexpr int kWindowExtraWords = 3;
+// For x = m 2^E the window starts at bit E - 1 of 2/pi; E <= 971.
+constexpr int kLastStartWord = (971 - 2) / 32;
+static_assert(kLastStartWord + kMaxLimbs + kFractionExtraLimbs + kWindowExtraWords <
+                  tc::kTwoOverPiWords,
+              "2/pi has the bits for the largest doubles at the highest precision");
+
 // The bits of |x| * 2^shift * 2/pi: returns the integer part modulo 2^32 and
 // writes `count` 32-bit limbs of the fraction (little-endian), truncated.
 // |x| = mantissa * 2^exponent. Bits of 2/pi that only add multiples of
@@ -179,8 +200,8 @@ int leadingZeros(uint64_t word) {
 // the fraction, so what lies beyond it changes the fraction by less than
 // 2^-33 of its last limb.
 uint32_t reduceBits(uint64_t mantissa, int exponent, int shift, uint32_t* fraction, int count) {
-    constexpr int kMaxCount = 27;
-    constexpr int kExtra = 3;
+    constexpr int kMaxCount = kMaxLimbs + kFractionExtraLimbs;
+    constexpr int kExtra = kWindowExtraWords;
     const int windowWords = count + kExtra;
     const int first = exponent - 1 > 1 ? exponent - 1 : 1;  // first bit of 2/pi, from 1
     const int wordIndex = (first - 1) / 32;
@@ -358,18 +379,12 @@ TRIG_INLINE bool cosSinFromReduced(unsigned k, double high, double low, double& 
 
 constexpr int kAccurateLimbs = 3;
 constexpr int kMultiPrecisionLimbs[] = {6, 12, 24};
-constexpr int kMaxLimbs = 24;
-// The fraction of x * 2/pi is taken with three limbs more than the working
-// precision: it has at most kReducedFractionMaxLeadingZeros leading zero bits
-// for x >= 1/2, at most 27 below (x >= 2^-27 there, no cancellation).
-constexpr int kFractionExtraLimbs = 3;
+static_assert(kMultiPrecisionLimbs[2] == kMaxLimbs, "the last precision is the largest");
 static_assert(32 * kFractionExtraLimbs >= tc::kReducedFractionMaxLeadingZeros + 32,
               "the extra limbs cover the leading zeros of the reduced fraction");
-static_assert(kMaxLimbs + 2 * kFractionExtraLimbs + 30 < tc::kTwoOverPiWords,
-              "2/pi has the bits for the largest exponent at the highest precision");
 static_assert(kMaxLimbs + 1 < tc::kQuarterPiWords, "pi/4 has the bits for the highest precision");
 // Bound of the error of sin(theta) and cos(theta), normalised to [1/2, 1), in
-// units of the last limb (docs/trig.md: below 512 for every precision used).
+// units of the last limb (docs/trig.md: below 200 for every precision used).
 constexpr uint64_t kErrorUnits = 1024;
 
 using Limbs = uint32_t[kMaxLimbs + kFractionExtraLimbs];
@@ -490,7 +505,15 @@ bool roundFixed(const uint32_t* a, int n, int scale, bool negative, double& resu
     uint64_t mantissa = bitsFrom(bits - 64) >> 11;  // the leading 53 bits
     const int drop = bits - 53 - 64;                // the 64 bits below them start here
     const uint64_t tail = bitsFrom(drop);
-    const uint64_t error = drop <= 0 ? kErrorUnits << -drop : (kErrorUnits >> drop) + 2;
+    // The error bound in units of the tail's last bit: exact when the tail
+    // holds every bit below the mantissa; else rounded up, one more unit for
+    // the bits the tail leaves out.
+    uint64_t error = 2;
+    if (drop <= 0) {
+        error = kErrorUnits << -drop;
+    } else if (drop < 64) {
+        error += kErrorUnits >> drop;
+    }
     constexpr uint64_t kHalf = uint64_t{1} << 63;
     const bool up = tail > kHalf;  // nearest to the computed value
     const bool decided = up ? tail - kHalf > error : kHalf - tail > error;

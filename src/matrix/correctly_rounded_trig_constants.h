@@ -314,11 +314,11 @@ constexpr double kSin1 = -0x1.5555555555555p-3;
 constexpr double kSin2 = 0x1.1111111111111p-7;
 constexpr double kSin3 = -0x1.a01a01a01a01ap-13;
 
-// The fast path's result y + e is within 2^-66.737 |y| of the exact value
-// (largest at table point 1). It is the correctly rounded result when
-// y == y + e * kFastRoundingFactor; the factor is the smallest double that makes
-// this test sound for that bound.
-constexpr double kFastRoundingFactor = 0x1.000999db6b495p+0;  // 1 + 2^-12.737
+// The fast path's result high + sum is within kFastErrorFactor |high| of the exact
+// value, 2^-66.432 |high| (largest at table point 1), with room for
+// the rounding of sum +- that bound. When high + (sum + bound) and
+// high + (sum - bound) round to the same double, so does the exact value.
+constexpr double kFastErrorFactor = 0x1.7b9b98d491e83p-67;
 
 // 2/pi = sum of kTwoOverPi[i] * 2^(-32 (i + 1)), 2048 bits.
 constexpr int kTwoOverPiWords = 64;

@@ -1,6 +1,8 @@
 // Dense-matrix operations over views. Elementwise operations address their
 // operands by the destination's flat index, so in-place use is allowed;
 // products and transposes write while reading and need separate storage.
+#include "matrix/ieee_arithmetic.h"
+
 #include "matrix/matrix_ops.h"
 
 #include <cmath>
@@ -183,7 +185,7 @@ void matFillProduct(const MatrixView& d, double a, double b) { fillWith(d, a * b
 
 void matFillQuotient(const MatrixView& d, double a, double b) { fillWith(d, a / b); }
 
-void matFillPower(const MatrixView& d, double a, double b) { fillWith(d, std::pow(a, b)); }
+void matFillPower(const MatrixView& d, double a, double b) { fillWith(d, scalarPow(a, b)); }
 
 void matSumElements(double* out, const MatrixView& m) {
     const std::ptrdiff_t count = elementCount(m);

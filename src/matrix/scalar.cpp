@@ -1,4 +1,6 @@
 // Scalar helpers beside the matrix library.
+#include "matrix/ieee_arithmetic.h"
+
 #include "matrix/scalar.h"
 
 #include <cmath>
@@ -19,7 +21,25 @@ double scalarRem(double a, double b) {
 
 double scalarSquare(double x) { return x * x; }
 
-double scalarPow(double a, double b) { return std::pow(a, b); }
+// glibc 2.29 brought a new pow and with it the symbol version pow@GLIBC_2.29,
+// the only one the unit would need from a glibc newer than 2.17. The first
+// version, pow@GLIBC_2.2.5 (x86-64) or pow@GLIBC_2.17 (aarch64), is the same
+// function behind a wrapper for the old error conventions that changes no
+// result (tests/host/glibc_floor_test.cpp compares both bit for bit); bound
+// to it, the library loads on every glibc from 2.17 on.
+#if defined(__GLIBC__) && defined(__x86_64__) && defined(__LP64__)
+__asm__(".symver pow,pow@GLIBC_2.2.5");
+#elif defined(__GLIBC__) && defined(__aarch64__) && defined(__LP64__)
+__asm__(".symver pow,pow@GLIBC_2.17");
+#endif
+
+double scalarPow(double a, double b) {
+#if defined(__MINGW32__)
+    return tarvoRuntimePow(a, b);
+#else
+    return std::pow(a, b);
+#endif
+}
 
 // The low-order 32 bits of the representation, taken as they are.
 int32_t scalarLowBits(double x) {

@@ -2,6 +2,8 @@
 #ifndef TARVO_MATRIX_SCALAR_H
 #define TARVO_MATRIX_SCALAR_H
 
+#include "matrix/ieee_arithmetic.h"
+
 #include <cmath>
 #include <cstdint>
 
@@ -19,6 +21,36 @@ constexpr int32_t truncateToInt32(double d) {
     return (d > -2147483649.0 && d < 2147483648.0) ? static_cast<int32_t>(d) : INT32_MIN;
 }
 
+#if defined(__MINGW32__)
+// MinGW links cos, sin and pow of its own (libmingwex: x87 code, which
+// rounds otherwise) ahead of the C runtime's, and GCC merges cos and sin of
+// one argument into that library's x87 sincos. Under names of their own,
+// which no compiler takes for its built-in functions, and imported, the
+// calls go to the C runtime DLL's functions, each on its own.
+extern "C" {
+__declspec(dllimport) double tarvoRuntimeCos(double) __asm__("cos");
+__declspec(dllimport) double tarvoRuntimeSin(double) __asm__("sin");
+__declspec(dllimport) double tarvoRuntimePow(double, double) __asm__("pow");
+}
+#endif
+
+// The C library's cos and sin.
+inline double cLibraryCos(double x) {
+#if defined(__MINGW32__)
+    return tarvoRuntimeCos(x);
+#else
+    return std::cos(x);
+#endif
+}
+
+inline double cLibrarySin(double x) {
+#if defined(__MINGW32__)
+    return tarvoRuntimeSin(x);
+#else
+    return std::sin(x);
+#endif
+}
+
 // cos and sin of the angle of the rotation matrix: the C library's, each
 // called on its own (a combined sincos may round otherwise on some
 // platforms), or the unit's own correctly rounded ones in the portable build.
@@ -26,7 +58,7 @@ inline double scalarCos(double x) {
 #if TARVO_PORTABLE_COS_SIN
     return correctlyRoundedCos(x);
 #else
-    return std::cos(x);
+    return cLibraryCos(x);
 #endif
 }
 
@@ -34,7 +66,7 @@ inline double scalarSin(double x) {
 #if TARVO_PORTABLE_COS_SIN
     return correctlyRoundedSin(x);
 #else
-    return std::sin(x);
+    return cLibrarySin(x);
 #endif
 }
 
@@ -43,13 +75,14 @@ inline void scalarCosSin(double x, double& cosine, double& sine) {
 #if TARVO_PORTABLE_COS_SIN
     correctlyRoundedCosSin(x, cosine, sine);
 #else
-    cosine = std::cos(x);
-    sine = std::sin(x);
+    cosine = cLibraryCos(x);
+    sine = cLibrarySin(x);
 #endif
 }
 
 double scalarRem(double a, double b);
 double scalarSquare(double x);
+// pow of the C library, unchanged; matFillPower takes it from here too.
 double scalarPow(double a, double b);
 int32_t scalarLowBits(double x);
 double scalarFromLowBits(int32_t v);

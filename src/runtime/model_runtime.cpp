@@ -1,4 +1,6 @@
 // Initialisation, the step driver and termination.
+#include "matrix/ieee_arithmetic.h"
+
 #include "runtime/model_runtime.h"
 
 #include <cstring>

@@ -2,6 +2,8 @@
 // stage reuses the rates of the previous closing evaluation, so a step costs
 // four evaluations of the dynamic equations: three stage evaluations, which
 // need only give the rates, and the closing full one.
+#include "matrix/ieee_arithmetic.h"
+
 #include "equations/equations.h"
 #include "runtime/model_runtime.h"
 

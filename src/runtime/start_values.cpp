@@ -1,3 +1,5 @@
+#include "matrix/ieee_arithmetic.h"
+
 #include "runtime/start_values.h"
 
 #include "equations/equations.h"

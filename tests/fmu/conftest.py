@@ -23,6 +23,28 @@ VALUE_COUNT = 247
 sys.path.insert(0, str(REPOSITORY / "tools" / "simulate"))
 
 
+def platforms_required():
+    """Whether a missing cross compiler or emulator fails the tests instead
+    of skipping them (./run-tests and CI)."""
+    return os.environ.get("TARVO_REQUIRE_PLATFORMS") == "1" or \
+        os.environ.get("CI", "") not in ("", "false")
+
+
+def skip_or_fail(reason):
+    if platforms_required():
+        pytest.fail(reason)
+    pytest.skip(reason)
+
+
+def archives():
+    """The archives of the build: the default one and, where built, the
+    portable one, as (variant, path)."""
+    found = [("default", BUILD / "Tarvo_Unit.fmu")]
+    if (BUILD / "Tarvo_Unit-portable.fmu").is_file():
+        found.append(("portable", BUILD / "Tarvo_Unit-portable.fmu"))
+    return found
+
+
 @pytest.fixture(scope="session")
 def fmu_path():
     path = BUILD / "Tarvo_Unit.fmu"

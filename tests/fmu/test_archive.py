@@ -1,14 +1,18 @@
 """The archive as a host receives it: valid, portable, and describing the unit
 truthfully (start values, and what fixed and tunable promise)."""
 
+import re
 import shutil
 import subprocess
+import sys
 import zipfile
 
+import fmpy
+import pefile
 import pytest
 from fmpy.validation import validate_fmu
 
-from conftest import VALUE_COUNT, SlaveHost, binary_of
+from conftest import REPOSITORY, VALUE_COUNT, SlaveHost, archives, binary_of, skip_or_fail
 
 
 def test_validation_reports_no_problem(fmu_path):
@@ -21,6 +25,7 @@ def test_archive_is_portable(fmu_path, unpacked, model_description):
     for entry in entries:
         assert not entry.startswith("/") and ".." not in entry.split("/"), entry
     for required in ("modelDescription.xml", "binaries/linux64/Tarvo_Unit.so",
+                     "binaries/win64/Tarvo_Unit.dll",
                      "sources/CMakeLists.txt", "documentation/index.html",
                      "documentation/default_experiment.png"):
         assert required in entries
@@ -39,6 +44,57 @@ def test_archive_is_portable(fmu_path, unpacked, model_description):
                     if "(NEEDED)" in line)
     assert needed == ["libc.so.6", "libm.so.6"]
     assert "RPATH" not in dynamic and "RUNPATH" not in dynamic
+
+
+# x87 instructions that compute what the C runtime's cos, sin and pow must:
+# MinGW's own libraries use them, and they round otherwise.
+X87_TRANSCENDENTALS = re.compile(r"\s(fsin|fcos|fsincos|fptan|fpatan|fyl2x|fyl2xp1|f2xm1)\b")
+
+
+@pytest.mark.parametrize("variant,archive", archives(), ids=[v for v, _ in archives()])
+def test_win64_dll_exports_the_unit_and_imports_only_the_c_runtime(variant, archive, tmp_path):
+    with zipfile.ZipFile(archive) as files:
+        if "binaries/win64/Tarvo_Unit.dll" not in files.namelist():
+            skip_or_fail(f"{archive.name} has no win64 DLL (no MinGW-w64 in this build)")
+        dll = tmp_path / "Tarvo_Unit.dll"
+        dll.write_bytes(files.read("binaries/win64/Tarvo_Unit.dll"))
+    pe = pefile.PE(str(dll))
+    assert pe.FILE_HEADER.Machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]
+    # No entry point and no TLS callbacks: nothing runs at load or unload.
+    assert pe.OPTIONAL_HEADER.AddressOfEntryPoint == 0
+    assert not hasattr(pe, "DIRECTORY_ENTRY_TLS")
+
+    fmi_api = (REPOSITORY / "tools" / "host" / "fmi_api.h").read_text()
+    expected = set(re.findall(r"X\((fmi2\w+)\)", fmi_api))
+    assert len(expected) == 35
+    exports = [symbol.name.decode() for symbol in pe.DIRECTORY_ENTRY_EXPORT.symbols]
+    assert sorted(exports) == sorted(expected)
+
+    imports = {entry.dll.decode().lower(): {i.name.decode() for i in entry.imports}
+               for entry in pe.DIRECTORY_ENTRY_IMPORT}
+    assert "msvcrt.dll" in imports
+    assert set(imports) <= {"msvcrt.dll", "kernel32.dll"}, sorted(imports)
+    runtime = imports["msvcrt.dll"]
+    assert "pow" in runtime
+    if variant == "default":
+        assert {"cos", "sin"} <= runtime  # each on its own from the C runtime
+    else:
+        assert not {"cos", "sin"} & runtime  # the unit's own
+
+    objdump = shutil.which("x86_64-w64-mingw32-objdump")
+    if objdump is None:
+        skip_or_fail("x86_64-w64-mingw32-objdump (MinGW-w64 binutils) is not installed")
+    code = subprocess.run([objdump, "-d", str(dll)], check=True, capture_output=True,
+                          text=True).stdout
+    assert not X87_TRANSCENDENTALS.findall(code)
+
+
+def test_fmpy_lists_both_platforms(fmu_path):
+    info = subprocess.run([sys.executable, "-m", "fmpy", "info", str(fmu_path)],
+                          check=True, capture_output=True, text=True).stdout
+    platforms = next(line for line in info.splitlines() if line.strip().startswith("Platforms"))
+    assert platforms.split()[1:] == ["linux64,", "win64"]
+    assert fmpy.supported_platforms(str(fmu_path)) == ["linux64", "win64"]
 
 
 def test_declared_start_values_are_what_the_unit_loads(unpacked, model_description):

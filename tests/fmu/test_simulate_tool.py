@@ -1,11 +1,17 @@
 """The main job's Python side: a short run writes the CSV and the plot; bad
-options and input files end with a message, status 2 and no result files."""
+options and input files end with a message, status 2 and no result files; a
+run of years says so up front and Ctrl-C ends it."""
 
 import csv
+import signal
+import subprocess
+import sys
+import time
 
 import pytest
 
 import simulate
+import single_run
 
 
 def run_tool(fmu_path, output_dir, *arguments):
@@ -14,13 +20,13 @@ def run_tool(fmu_path, output_dir, *arguments):
 
 
 def test_short_run_writes_results_and_plot(fmu_path, tmp_path, capsys, monkeypatch):
-    monkeypatch.setattr(simulate, "PROGRESS_AFTER_SECONDS", 0.0)
+    monkeypatch.setattr(single_run, "PROGRESS_AFTER_SECONDS", 0.0)
     status = run_tool(fmu_path, tmp_path, "--stop-time", 0.01, "--output-interval", 0.002,
                       "level.capacity=500", "channelA.input=0.5")
     captured = capsys.readouterr()
     assert status == 0, captured.err
     assert str(tmp_path / "results.csv") in captured.out
-    assert "simulate: t = " in captured.err
+    assert "t = 0.01 of 0.01" in captured.err
 
     with open(tmp_path / "results.csv", newline="") as file:
         rows = list(csv.reader(file))
@@ -87,3 +93,38 @@ def test_bad_options_leave_no_result_files(case, fmu_path, tmp_path, capsys):
     assert error.startswith("simulate: error: ") and message in error, error
     assert sorted(p.name for p in output_dir.iterdir()) == ["results.csv"]
     assert (output_dir / "results.csv").read_text() == "earlier run\n"
+
+
+def test_a_run_of_years_says_so_and_ctrl_c_ends_it_with_one_line(fmu_path, tmp_path):
+    # 10^15 internal steps in ten communication steps: each step of FMPy's
+    # takes months, and the run must still stop at once.
+    output_dir = tmp_path / "out"
+    output_dir.mkdir()
+    (output_dir / "results.csv").write_text("earlier run\n")
+    run = subprocess.Popen([sys.executable, simulate.__file__, "--fmu", str(fmu_path),
+                            "--output-dir", str(output_dir), "--stop-time", "1e9",
+                            "--output-interval", "1e8"],
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        run.stdout.readline()
+        estimate = run.stdout.readline()
+        time.sleep(0.5)  # into the first long step
+        run.send_signal(signal.SIGINT)
+        _, errors = run.communicate(timeout=30)
+    finally:
+        run.kill()
+    assert estimate.startswith("simulate: 1e+15 internal steps, estimated to take about ")
+    assert "years" in estimate
+    assert run.returncode == 130
+    assert errors.startswith("simulate: interrupted at t = ") and errors.count("\n") == 1
+    assert "earlier results left as they were" in errors
+    assert sorted(p.name for p in output_dir.iterdir()) == ["results.csv"]
+    assert (output_dir / "results.csv").read_text() == "earlier run\n"
+
+
+def test_portable_option_simulates_the_portable_archive(tmp_path, capsys, monkeypatch):
+    missing = tmp_path / "Tarvo_Unit-portable.fmu"
+    monkeypatch.setattr(simulate, "PORTABLE_FMU", missing)
+    assert simulate.main(["--portable", "--output-dir", str(tmp_path)]) == 2
+    error = capsys.readouterr().err
+    assert f"no FMU at {missing}" in error and "--target fmu-portable" in error

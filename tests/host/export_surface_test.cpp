@@ -1,11 +1,12 @@
 // The library's face to the system: its dynamic symbol table holds exactly
-// the 35 FMI functions, and it needs nothing at run time but libc, libm and
-// the loader. Read straight from the ELF file.
+// the 35 FMI functions, it needs nothing at run time but libc, libm and the
+// loader, and no glibc newer than 2.17. Read straight from the ELF file.
 #include <dlfcn.h>
 #include <elf.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -21,6 +22,7 @@ namespace {
 struct DynamicSection {
     std::set<std::string> definedSymbols;
     std::vector<std::string> needed;
+    std::set<std::string> neededVersions;  // GLIBC_2.14, ... of every needed library
     bool valid = false;
 };
 
@@ -74,6 +76,28 @@ DynamicSection readDynamicSection(const char* path) {
                         stringAt(file, strings.sh_offset, strings.sh_size, symbol.st_name));
                 }
             }
+        } else if (section.sh_type == SHT_GNU_verneed) {
+            size_t offset = section.sh_offset;
+            for (;;) {
+                Elf64_Verneed need;
+                if (!readAt(file, offset, &need)) {
+                    return result;
+                }
+                size_t auxOffset = offset + need.vn_aux;
+                for (unsigned k = 0; k < need.vn_cnt; ++k) {
+                    Elf64_Vernaux aux;
+                    if (!readAt(file, auxOffset, &aux)) {
+                        return result;
+                    }
+                    result.neededVersions.insert(
+                        stringAt(file, strings.sh_offset, strings.sh_size, aux.vna_name));
+                    auxOffset += aux.vna_next;
+                }
+                if (need.vn_next == 0) {
+                    break;
+                }
+                offset += need.vn_next;
+            }
         } else if (section.sh_type == SHT_DYNAMIC) {
             for (size_t i = 0; i < section.sh_size / sizeof(Elf64_Dyn); ++i) {
                 Elf64_Dyn entry;
@@ -126,6 +150,23 @@ TEST(ExportSurface, OnlyLibcLibmAndTheLoaderAreNeeded) {
     for (const std::string& name : dynamic.needed) {
         EXPECT_TRUE(isAllowedDependency(name)) << name;
     }
+}
+
+// pow is bound to its first version (matrix/scalar.cpp); everything else
+// the unit calls has been in glibc since 2.17 or before.
+TEST(ExportSurface, NoGlibcNewerThan2_17IsNeeded) {
+    const DynamicSection dynamic = readDynamicSection(TARVO_UNIT_LIBRARY);
+    ASSERT_TRUE(dynamic.valid) << TARVO_UNIT_LIBRARY;
+    int glibcVersions = 0;
+    for (const std::string& version : dynamic.neededVersions) {
+        int major = 0;
+        int minor = 0;
+        if (std::sscanf(version.c_str(), "GLIBC_%d.%d", &major, &minor) == 2) {
+            ++glibcVersions;
+            EXPECT_TRUE(major < 2 || (major == 2 && minor <= 17)) << version;
+        }
+    }
+    EXPECT_GT(glibcVersions, 0) << "no GLIBC version needed: not read from the file?";
 }
 
 }  // namespace

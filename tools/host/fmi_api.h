@@ -1,14 +1,55 @@
 // The 35 exported functions as a table of pointers, for every host-side
 // program: the tools, the benchmark and the tests, which drive the unit
-// linked in or loaded with dlopen through the same table.
+// linked in or loaded with dlopen (LoadLibrary on Windows) through the same
+// table.
 #ifndef TARVO_TOOLS_HOST_FMI_API_H
 #define TARVO_TOOLS_HOST_FMI_API_H
 
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
+
+#include <string>
 
 #include "fmi/fmi2_functions.h"
 
 namespace tarvo::host {
+
+// The platform's shared-library calls: a handle of the loaded library, or
+// null; the address of one of its functions, or null.
+inline void* openLibrary(const std::string& path) {
+#if defined(_WIN32)
+    return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+#else
+    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
+}
+
+inline void* findFunction(void* library, const char* name) {
+#if defined(_WIN32)
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+#else
+    return dlsym(library, name);
+#endif
+}
+
+// Why the last openLibrary failed.
+inline std::string libraryError() {
+#if defined(_WIN32)
+    return "Windows error " + std::to_string(GetLastError());
+#else
+    const char* reason = dlerror();
+    return reason != nullptr ? reason : "unknown reason";
+#endif
+}
 
 #define TARVO_FMI_EXPORTS(X)          \
     X(fmi2GetTypesPlatform)           \
@@ -67,7 +108,7 @@ inline FmiApi resolveFmiApi(void* library, int* missingExports = nullptr) {
     FmiApi api;
     int missing = 0;
 #define TARVO_API_RESOLVE(name)                                                      \
-    api.name = reinterpret_cast<name##TYPE*>(dlsym(library, #name));                \
+    api.name = reinterpret_cast<name##TYPE*>(findFunction(library, #name));         \
     if (api.name == nullptr) ++missing;
     TARVO_FMI_EXPORTS(TARVO_API_RESOLVE)
 #undef TARVO_API_RESOLVE

@@ -1,7 +1,5 @@
 #include "replay.h"
 
-#include <dlfcn.h>
-
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -725,10 +723,9 @@ std::string difference(const Json& line, const Json& got)
 
 FmiApi loadUnit(const std::string& path)
 {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* library = host::openLibrary(path);
     if (library == nullptr) {
-        const char* reason = dlerror();
-        throw ReplayError("cannot load " + path + ": " + (reason ? reason : "unknown reason"));
+        throw ReplayError("cannot load " + path + ": " + host::libraryError());
     }
     int missing = 0;
     const FmiApi unit = host::resolveFmiApi(library, &missing);

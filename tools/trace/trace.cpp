@@ -1,7 +1,8 @@
-// Trace tool: loads Tarvo_Unit.so with dlopen as any host does, runs one host
-// scenario (JSON) and writes every recorded status and value as hexadecimal
-// floats. With --compare it checks the result against an expected file and
-// names the first record and value reference that differ.
+// Trace tool: loads Tarvo_Unit.so with dlopen (Tarvo_Unit.dll with
+// LoadLibrary on Windows) as any host does, runs one host scenario (JSON)
+// and writes every recorded status and value as hexadecimal floats. With
+// --compare it checks the result against an expected file and names the
+// first record and value reference that differ.
 //
 // The expected values depend on the cos and sin the unit runs on, so each
 // scenario has one expected file per known C library variant. With
@@ -12,8 +13,13 @@
 //
 //   trace --library Tarvo_Unit.so SCENARIO.json [--output RESULT.json]
 //         [--compare EXPECTED.json | --expected-dir DIR [--cos-sin VARIANT]]
+//         [--values exact|report]
 //   trace --which-cos-sin
 //   trace --library Tarvo_Unit.so --replay CALLS.jsonl     (replay.h)
+//
+// --values report compares a build whose cos and sin differ from those of
+// the expected set: every status must be equal, and the values that differ
+// are counted, with their distances in ulps.
 //
 // Exit status: 0 done (and equal), 1 results differ, 2 usage, input or
 // loading error, 77 nothing compared: the C library matches no variant.
@@ -23,9 +29,8 @@
 #include "hex_float.h"
 #include "host/fmi_api.h"
 #include "host/libm_fingerprint.h"
+#include "matrix/scalar.h"
 #include "replay.h"
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <cmath>
@@ -33,6 +38,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <limits>
@@ -87,16 +93,16 @@ const VariantName* findVariant(CosSinVariant variant)
     return nullptr;
 }
 
-// The C library's cos and sin of this process against the known variants.
-// The arguments go through a volatile so that the compiler cannot evaluate
-// the calls itself.
+// The C library's cos and sin of this process, taken as the unit takes
+// them, against the known variants. The arguments go through a volatile so
+// that the compiler cannot evaluate the calls itself.
 CosSinVariant fingerprintCosSin()
 {
     bool matches[3] = {true, true, true};
     for (const host::FingerprintArgument& argument : host::kLibmFingerprint) {
         volatile double x = argument.x;
-        const double cosine = std::cos(x);
-        const double sine = std::sin(x);
+        const double cosine = matrix::cLibraryCos(x);
+        const double sine = matrix::cLibrarySin(x);
         const host::CosSin known[3] = {argument.fma, argument.sse2, argument.cr};
         for (int k = 0; k < 3; ++k) {
             matches[k] = matches[k] && cosine == known[k].cosine && sine == known[k].sine;
@@ -118,6 +124,7 @@ struct Options {
     std::string expectedPath;  // empty: no comparison, or chosen in expectedDir
     std::string expectedDir;   // empty: --compare or no comparison
     std::string cosSin = "auto";
+    bool reportValues = false;  // --values report: statuses exact, value differences counted
     bool whichCosSin = false;
 };
 
@@ -257,10 +264,9 @@ Scenario readScenario(const std::string& path)
 
 FmiApi loadUnit(const std::string& path)
 {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* library = host::openLibrary(path);
     if (library == nullptr) {
-        const char* reason = dlerror();
-        throw TraceError("cannot load " + path + ": " + (reason ? reason : "unknown reason"));
+        throw TraceError("cannot load " + path + ": " + host::libraryError());
     }
     const FmiApi unit = host::resolveFmiApi(library);
 #define TARVO_TRACE_REQUIRE(name)                                           \
@@ -509,11 +515,143 @@ bool compareResults(const TraceResult& actual, const TraceResult& expected, std:
     return true;
 }
 
+// Distance in units in the last place between two doubles: the number of
+// steps from one to the other through consecutive doubles. +0 and -0 count
+// as one apart; NaN against a number gives -1 (not comparable).
+int64_t ulpDistance(double a, double b)
+{
+    if (std::isnan(a) || std::isnan(b)) {
+        return std::isnan(a) && std::isnan(b) ? 0 : -1;
+    }
+    if (a == 0.0 && b == 0.0) {
+        return std::signbit(a) == std::signbit(b) ? 0 : 1;
+    }
+    // Doubles ordered as integers: the negative ones mirrored below zero.
+    const auto ordered = [](double x) {
+        int64_t bits = 0;
+        std::memcpy(&bits, &x, sizeof bits);
+        return bits < 0 ? std::numeric_limits<int64_t>::min() - bits : bits;
+    };
+    const int64_t first = ordered(a);
+    const int64_t second = ordered(b);
+    // Both lie within +-2^63 of zero, so the difference of two such values
+    // fits once taken as unsigned.
+    const uint64_t distance = first > second ? static_cast<uint64_t>(first) - static_cast<uint64_t>(second)
+                                             : static_cast<uint64_t>(second) - static_cast<uint64_t>(first);
+    return distance > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
+               ? std::numeric_limits<int64_t>::max()
+               : static_cast<int64_t>(distance);
+}
+
+// For a build whose cos and sin are known to differ from the expected set's
+// (the C library of another platform): every status must be the expected
+// one, the values may differ; how many and by how many ulps is reported.
+// True when the records and their statuses are equal.
+bool compareStatusesReportValues(const TraceResult& actual, const TraceResult& expected,
+                                 std::ostream& out)
+{
+    if (actual.name != expected.name || actual.records.size() != expected.records.size()) {
+        out << "got " << actual.records.size() << " records of " << json(actual.name).dump()
+            << ", expected " << expected.records.size() << " of " << json(expected.name).dump()
+            << '\n';
+        return false;
+    }
+    std::size_t differingStatuses = 0;
+    std::size_t differingRecords = 0;
+    std::size_t differingValues = 0;
+    std::size_t notComparable = 0;
+    std::size_t valueCount = 0;
+    int64_t largest = 0;
+    std::size_t largestAt = 0;
+    std::size_t largestRecord = 0;
+    // Differences of 1 ulp, then 2-15, 16-255, ... by powers of 16.
+    std::vector<std::size_t> histogram(17, 0);
+    for (std::size_t k = 0; k < expected.records.size(); ++k) {
+        const Record& got = actual.records[k];
+        const Record& want = expected.records[k];
+        if (got.status != want.status) {
+            if (differingStatuses++ == 0) {
+                out << describeRecord(k) << ": status " << got.status << ", expected "
+                    << want.status << '\n';
+            }
+        }
+        if (got.values.size() != want.values.size()) {
+            out << describeRecord(k) << ": " << got.values.size() << " values, expected "
+                << want.values.size() << '\n';
+            return false;
+        }
+        bool recordDiffers = false;
+        for (std::size_t vr = 0; vr < got.values.size(); ++vr) {
+            ++valueCount;
+            if (got.values[vr] == want.values[vr]) {
+                continue;
+            }
+            recordDiffers = true;
+            ++differingValues;
+            double a = 0.0;
+            double b = 0.0;
+            if (!parseHexFloat(got.values[vr], a) || !parseHexFloat(want.values[vr], b)) {
+                throw TraceError("not a hexadecimal float in record " + std::to_string(k));
+            }
+            const int64_t distance = ulpDistance(a, b);
+            if (distance < 0) {
+                ++notComparable;
+                continue;
+            }
+            std::size_t bucket = 0;
+            if (distance > 1) {
+                bucket = 1;
+                while (bucket < 16 && (uint64_t{1} << (4 * bucket)) <= static_cast<uint64_t>(distance)) {
+                    ++bucket;
+                }
+            }
+            ++histogram[bucket];
+            if (distance > largest) {
+                largest = distance;
+                largestAt = vr;
+                largestRecord = k;
+            }
+        }
+        differingRecords += recordDiffers ? 1 : 0;
+    }
+    out << "statuses " << (differingStatuses == 0 ? "equal" : "DIFFER") << " in "
+        << expected.records.size() << " records; values differ in " << differingRecords
+        << " records, " << differingValues << " of " << valueCount << " values";
+    if (differingValues > 0) {
+        out << "; largest " << largest << " ulps (" << describeValueReference(largestAt)
+            << ", " << describeRecord(largestRecord) << "); ulps:";
+        const char* separator = " ";
+        for (std::size_t bucket = 0; bucket < histogram.size(); ++bucket) {
+            if (histogram[bucket] == 0) {
+                continue;
+            }
+            out << separator;
+            separator = ", ";
+            if (bucket == 0) {
+                out << "1";
+            } else if (bucket == 1) {
+                out << "2-15";
+            } else if (bucket <= 3) {
+                out << (uint64_t{1} << (4 * (bucket - 1))) << '-' << (uint64_t{1} << (4 * bucket)) - 1;
+            } else {
+                out << "2^" << 4 * (bucket - 1) << "-2^" << 4 * bucket;
+            }
+            out << ": " << histogram[bucket];
+        }
+        if (notComparable > 0) {
+            out << ", NaN against a number: " << notComparable;
+        }
+    }
+    out << '\n';
+    return differingStatuses == 0;
+}
+
 // ---------------------------------------------------------------------------
 
 const char kUsage[] =
     "usage: trace --library Tarvo_Unit.so SCENARIO.json [--output RESULT.json]\n"
     "             [--compare EXPECTED.json | --expected-dir DIR [--cos-sin auto|fma|sse2|cr]]\n"
+    "             [--values exact|report]\n"
     "       trace --which-cos-sin\n";
 
 Options parseOptions(int argc, char** argv)
@@ -523,7 +661,7 @@ Options parseOptions(int argc, char** argv)
         const std::string argument = argv[i];
         const bool takesValue = argument == "--library" || argument == "--output" ||
                                 argument == "--compare" || argument == "--expected-dir" ||
-                                argument == "--cos-sin";
+                                argument == "--cos-sin" || argument == "--values";
         if (takesValue && i + 1 >= argc) {
             throw UsageError(argument + " needs a value");
         }
@@ -533,6 +671,12 @@ Options parseOptions(int argc, char** argv)
             options.expectedDir = argv[++i];
         } else if (argument == "--cos-sin") {
             options.cosSin = argv[++i];
+        } else if (argument == "--values") {
+            const std::string mode = argv[++i];
+            if (mode != "exact" && mode != "report") {
+                throw UsageError("--values takes exact or report, not " + mode);
+            }
+            options.reportValues = mode == "report";
         } else if (argument == "--library") {
             options.libraryPath = argv[++i];
         } else if (argument == "--output") {
@@ -638,6 +782,11 @@ int run(int argc, char** argv)
     }
     const TraceResult expected = readResult(options.expectedPath);
     std::ostringstream report;
+    if (options.reportValues) {
+        const bool statusesEqual = compareStatusesReportValues(result, expected, report);
+        (statusesEqual ? std::cout : std::cerr) << scenario.name << ": " << report.str();
+        return statusesEqual ? 0 : 1;
+    }
     if (!compareResults(result, expected, report)) {
         std::cerr << scenario.name << ": " << report.str();
         return 1;

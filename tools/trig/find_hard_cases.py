@@ -2,7 +2,7 @@
 """Arguments whose cos or sin lies unusually close to a midpoint between two
 doubles, the cases where a rounding test must fail and a slower path decide.
 
-Two kinds, written to tests/trig/hard_cases.txt:
+Three kinds, written to tests/trig/hard_cases.txt:
   - fast: found by a random search (fixed seed) over the model's range, the
     moderate range and large arguments: cos or sin within 2^-67 of a midpoint,
     relative. The fast path's bound is 2^-66.7 and its test factor
@@ -11,7 +11,9 @@ Two kinds, written to tests/trig/hard_cases.txt:
     cos x = 1 - x^2/2 + ...: for each half-integer h, the real mantissa M*
     with (x - sin x) / ulp(x) = h (or (1 - cos x) / ulp(1 - 0) = h) is solved
     for, and the integer mantissas next to it land within 2^-88 or much less
-    of a midpoint, beyond what the 96-bit accurate path can decide.
+    of a midpoint, beyond what the 96-bit accurate path can decide;
+  - met: arguments the random tests met that the accurate path could not
+    decide (listed below, with how close they come).
 
     tools/trig/find_hard_cases.py [--output FILE] [--samples N]
 """
@@ -24,6 +26,10 @@ import gmpy2
 from gmpy2 import mpfr
 
 PRECISION = 400
+# Arguments of the random tests that reached the multi-precision path:
+# sin(0x1.a8049e0a27928p-21) is 2^-87.4 from a midpoint (shard 0 of the run
+# of 10^9 arguments).
+MET_BY_RANDOM_TESTS = ["0x1.a8049e0a27928p-21"]
 FAST_LIMIT = mpfr(2) ** -67
 HARD_LIMIT = mpfr(2) ** -88
 
@@ -127,6 +133,8 @@ def main():
         "# hard: near 0, within 2^-88 or closer; the 96-bit accurate path cannot decide them.",
     ]
     lines += [x.hex() for x in hard]
+    lines += ["# met: by the random tests, decided by the multi-precision path only."]
+    lines += [float.fromhex(x).hex() for x in MET_BY_RANDOM_TESTS]
     args.output.write_text("\n".join(lines) + "\n")
     print(f"{len(fast)} fast-path failures and {len(hard)} constructed hard cases "
           f"written to {args.output}")

@@ -13,10 +13,9 @@ they differ). The error analysis is printed; docs/trig.md explains it.
 import argparse
 import pathlib
 import sys
-from fractions import Fraction
 
 import gmpy2
-from gmpy2 import mpfr, mpz
+from gmpy2 import mpfr, mpq, mpz
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import reduction_worst_cases  # noqa: E402
@@ -28,7 +27,7 @@ QUARTER_PI_WORDS = 26        # 832 bits of pi/4
 MODERATE_LIMIT = 2.0 ** 15   # |x| below this: reduction with three parts of pi/512
 SMALL_REMAINDER = 2.0 ** -18  # moderate |x|, k != 0: smaller |r| goes to the accurate path
 LARGE_FRACTION_MIN = 2.0 ** -13  # large |x|: smaller |fraction| goes to the accurate path
-U = Fraction(1, 2 ** 53)     # unit roundoff of double
+U = mpq(1, 2 ** 53)     # unit roundoff of double
 
 
 def rn(value):
@@ -38,14 +37,14 @@ def rn(value):
 
 def to_fraction(value):
     """An mpfr (or float) as an exact fraction."""
-    return Fraction(*value.as_integer_ratio())
+    return mpq(*value.as_integer_ratio())
 
 
 def round_to_multiple(value, quantum_exponent):
     """value rounded to the nearest multiple of 2^quantum_exponent, as an exact double."""
     scaled = gmpy2.rint(gmpy2.mul_2exp(value, -quantum_exponent))
     result = float(gmpy2.mul_2exp(mpfr(scaled), quantum_exponent))
-    assert Fraction(result) == Fraction(int(scaled)) * Fraction(2) ** quantum_exponent
+    assert mpq(result) == mpq(int(scaled)) * mpq(2) ** quantum_exponent
     return result
 
 
@@ -53,15 +52,15 @@ def top_bits(value, bits):
     """A double rounded to `bits` significant bits (nearest), exactly."""
     if value == 0.0:
         return 0.0
-    f = Fraction(value)
+    f = mpq(value)
     exponent = 0
-    while abs(f) >= Fraction(2) ** (exponent + 1):
+    while abs(f) >= mpq(2) ** (exponent + 1):
         exponent += 1
-    while abs(f) < Fraction(2) ** exponent:
+    while abs(f) < mpq(2) ** exponent:
         exponent -= 1
-    quantum = Fraction(2) ** (exponent - bits + 1)
+    quantum = mpq(2) ** (exponent - bits + 1)
     result = round(f / quantum) * quantum
-    assert Fraction(float(result)) == result
+    assert mpq(float(result)) == result
     return float(result)
 
 
@@ -76,9 +75,9 @@ def words(value, count):
 # value| and of |computed - target|; operations add the rounding error of one
 # double operation (relative at most U) and propagate the operand errors.
 class Bound:
-    def __init__(self, magnitude, error=Fraction(0)):
-        self.m = Fraction(magnitude)
-        self.e = Fraction(error)
+    def __init__(self, magnitude, error=mpq(0)):
+        self.m = mpq(magnitude)
+        self.e = mpq(error)
 
     def __mul__(self, other):
         m = self.m * other.m
@@ -102,58 +101,66 @@ def factorial(n):
 
 def series_tail(r, first_power, step=2, terms=30):
     """Sum of r^n / n! for n = first_power, first_power + step, ..."""
-    return sum(Fraction(r) ** n / factorial(n) for n in range(first_power, first_power + step * terms, step))
+    return sum(mpq(r) ** n / factorial(n) for n in range(first_power, first_power + step * terms, step))
 
 
 def fast_output_error(p, q, r, rl_max, reduction_error, coefficients):
-    """Bound of |(y + e) - true value| for one output P cos(r) + Q sin(r) of the fast path,
-    with |rh| <= r, |rl| <= rl_max and the reduced argument off by at most reduction_error.
-    p and q are table entries (value, top, rest_low, low, deviation)."""
+    """For one output P cos(r) + Q sin(r) of the fast path, with |rh| <= r, |rl| <= rl_max
+    and the reduced argument off by at most reduction_error: bounds of |high + sum - true
+    value| and of |sum|. p and q are table entries (value, top, rest_low, low, deviation)."""
     c1, c2, c3, s1, s2, s3 = coefficients
-    r = Fraction(r)
-    lam = Fraction(rl_max)
+    r = mpq(r)
+    lam = mpq(rl_max)
     rh = Bound(r)
     rl = Bound(lam)
-    # ps = (u * rh) * (S1 + u * (S2 + u * S3)), target sin(rh) - rh, with u = rh * rh
+    # sinTail = (u * rh) * (S1 + u * (S2 + u * S3)), target sin(rh) - rh, with u = rh * rh
     uu = rh * rh
     w = Bound(abs(s2)) + uu * Bound(abs(s3))
     w = Bound(abs(s1)) + uu * w
     ps = (uu * rh) * w
-    approx_s = sum(abs(c - Fraction((-1) ** i, factorial(2 * i + 1))) * r ** (2 * i + 1)
+    approx_s = sum(abs(c - mpq((-1) ** i, factorial(2 * i + 1))) * r ** (2 * i + 1)
                    for i, c in ((1, s1), (2, s2), (3, s3))) + series_tail(r, 9)
     ps = ps.plus_error(approx_s)
-    sin_rh = Bound(r) + ps                 # rh + ps, target sin(rh)
-    # pc = u * (C1 + u * (C2 + u * C3)) - rl * (rh + ps), target cos(rh + rl) - 1
+    # cosTail = u * (C1 + u * (C2 + u * C3)), target cos(rh) - 1
     t = Bound(abs(c2)) + uu * Bound(abs(c3))
     t = Bound(abs(c1)) + uu * t
-    pc = uu * t + rl * sin_rh
-    approx_c = sum(abs(c - Fraction((-1) ** i, factorial(2 * i))) * r ** (2 * i)
-                   for i, c in ((1, c1), (2, c2), (3, c3))) + series_tail(r, 8)
-    pc = pc.plus_error(approx_c + lam ** 2 / 2 + r * lam ** 3 / 6)
-    # qq = ps + (rl + pc * rl), target sin(rh + rl) - rh
-    qq = ps + (rl + pc * rl)
-    qq = qq.plus_error(r * lam ** 2 / 2 + lam ** 3 / 6 + r * lam ** 2 + lam ** 3 / 2)
+    cos_tail = (uu * t).plus_error(
+        sum(abs(c - mpq((-1) ** i, factorial(2 * i))) * r ** (2 * i)
+            for i, c in ((1, c1), (2, c2), (3, c3))) + series_tail(r, 8))
+    # lowSin = (rl * rh) * (1 + u * S1), target rl * sin(rh)
+    low_sin = (rl * rh) * (Bound(1) + uu * Bound(abs(s1)))
+    low_sin = low_sin.plus_error(
+        lam * (abs(s1 + mpq(1, 6)) * r ** 3 + series_tail(r, 5)))
+    # pc = cosTail - lowSin, target cos(rh + rl) - 1
+    pc = (cos_tail + low_sin).plus_error(lam ** 2 / 2 + r * lam ** 3 / 6)
+    # qq = sinTail + (rl + cosTail * rl), target sin(rh + rl) - rh
+    qq = (ps + (rl + cos_tail * rl)).plus_error(r * lam ** 2 / 2 + lam ** 3 / 6)
 
     pv, ptop, prest_low, plow, pdev = p
     qv, qtop, qrest_low, qlow, qdev = q
     r2 = r / 2 ** 26                       # low half of rh after splitting
-    a2 = Bound(abs(qtop) * r2 * (1 + U), Fraction(0))  # exact product
+    a2 = Bound(abs(qtop) * r2 * (1 + U), mpq(0))  # exact product
     # rest_low = RN(rest + low): its rounding adds U |rest_low| r.
     a3 = (Bound(abs(qrest_low)) * rh).plus_error(U * abs(qrest_low) * r)
     b = Bound(abs(qv)) * qq
     c = Bound(abs(pv)) * pc
-    s1_ = a2 + a3
-    s3_ = s1_ + Bound(abs(plow))
-    s4_ = s3_ + b
-    high = abs(pv) + abs(qv) * r * (1 + Fraction(1, 2 ** 25))
+    high = abs(pv) + abs(qv) * r * (1 + mpq(1, 2 ** 25))
     l0 = Bound(U * high)                   # exact low part of the first sum
-    s5_ = s4_ + l0
-    s6_ = s5_ + c
+    # sum = (((a2 + a3) + p.low) + l0) + c) + b
+    total = ((((a2 + a3) + Bound(abs(plow))) + l0) + c) + b
     rt = r + lam
     dropped = (abs(plow) * rt ** 2 / 2 + abs(qlow) * (lam + rt ** 3 / 6)
                + pdev + qdev * rt
-               + Fraction(reduction_error) * (abs(pv) * rt + abs(qv) + abs(plow) + abs(qlow)))
-    return s6_.e + dropped
+               + mpq(reduction_error) * (abs(pv) * rt + abs(qv) + abs(plow) + abs(qlow)))
+    return total.e + dropped, total.m
+
+
+def test_factor_needed(error, sum_max, smallest):
+    """The factor F such that E = F |high| covers the error of high + sum and the rounding
+    of sum +- E (see the fast path's rounding test), |high + sum| >= smallest - error."""
+    high_min = smallest - sum_max - error
+    assert high_min > 0
+    return (error + U * (sum_max + 2 * error)) / high_min / (1 - U)
 
 
 def table_entries(pi):
@@ -164,8 +171,8 @@ def table_entries(pi):
         low = rn(exact_value - value)
         top = top_bits(value, 26)
         rest = value - top
-        assert Fraction(top) + Fraction(rest) == Fraction(value)
-        assert abs(Fraction(rest)) <= Fraction(value) / 2 ** 26
+        assert mpq(top) + mpq(rest) == mpq(value)
+        assert abs(mpq(rest)) <= mpq(value) / 2 ** 26
         rest_low = rest + low  # rounded: the product with r needs no more
         deviation = abs(to_fraction(exact_value - value - low))  # exact_value has ample precision
         entries.append((value, top, rest_low, low, deviation))
@@ -173,29 +180,31 @@ def table_entries(pi):
 
 
 def analyse_fast_path(pi, entries, coefficients, cw):
-    """The largest relative error of the fast path over every table entry and reduction."""
-    rho = Fraction(rn(pi / 1024)) * (1 + Fraction(1, 2 ** 28))
+    """The factor of the fast path's rounding test: the largest needed over every table
+    entry and reduction, and where it is needed."""
+    rho = mpq(rn(pi / 1024)) * (1 + mpq(1, 2 ** 28))
     cw_rl, cw_error = cw["rl_max"], cw["reduction_error"]
-    large_error = Fraction(1, 2 ** 100)   # relative, see the large-argument reduction
-    worst = Fraction(0)
+    large_error = mpq(1, 2 ** 100)   # relative, see the large-argument reduction
+    worst = mpq(0)
     worst_case = None
     for i in range(1, TABLE_STEPS + 1):
-        p = tuple(map(Fraction, entries[i][:4])) + (entries[i][4],)
-        q = tuple(map(Fraction, entries[TABLE_STEPS - i][:4])) + (entries[TABLE_STEPS - i][4],)
+        p = tuple(map(mpq, entries[i][:4])) + (entries[i][4],)
+        q = tuple(map(mpq, entries[TABLE_STEPS - i][:4])) + (entries[TABLE_STEPS - i][4],)
         angle = pi * i / (2 * TABLE_STEPS)
         rho_m = mpfr(rho.numerator) / rho.denominator
         smallest = to_fraction(min(gmpy2.sin(angle - rho_m), gmpy2.sin(angle + rho_m)))
         for rl_max, error in ((cw_rl, cw_error), (rho / 2 ** 53, large_error * rho)):
-            eps = fast_output_error(p, q, rho, rl_max, error, coefficients) / smallest
-            if eps > worst:
-                worst, worst_case = eps, f"table point {i}"
-    # Table point 0: the output is sin(r) itself; relative error over |r|.
-    p = (Fraction(0),) * 5
-    q = tuple(map(Fraction, entries[TABLE_STEPS][:4])) + (entries[TABLE_STEPS][4],)
+            bound, sum_max = fast_output_error(p, q, rho, rl_max, error, coefficients)
+            factor = test_factor_needed(bound, sum_max, smallest)
+            if factor > worst:
+                worst, worst_case = factor, f"table point {i}"
+    # Table point 0: the output is sin(r) itself.
+    p = (mpq(0),) * 5
+    q = tuple(map(mpq, entries[TABLE_STEPS][:4])) + (entries[TABLE_STEPS][4],)
     regimes = (
-        ("k = 0", Fraction(1, 2 ** 27), lambda r: 0, lambda r: 0),
-        ("moderate k != 0", Fraction(SMALL_REMAINDER), lambda r: cw_rl, lambda r: cw_error),
-        ("large", Fraction(LARGE_FRACTION_MIN) * Fraction(rn(pi / 512)),
+        ("k = 0", mpq(1, 2 ** 27), lambda r: 0, lambda r: 0),
+        ("moderate k != 0", mpq(SMALL_REMAINDER), lambda r: cw_rl, lambda r: cw_error),
+        ("large", mpq(LARGE_FRACTION_MIN) * mpq(rn(pi / 512)),
          lambda r: r / 2 ** 53, lambda r: large_error * r),
     )
     for name, r_min, rl_of, error_of in regimes:
@@ -203,20 +212,21 @@ def analyse_fast_path(pi, entries, coefficients, cw):
         while r <= rho:
             lam = rl_of(r)
             smallest = (r - lam - error_of(r)) * (1 - r * r / 6)
-            eps = fast_output_error(p, q, r, lam, error_of(r), coefficients) / smallest
-            if eps > worst:
-                worst, worst_case = eps, f"sin(r), {name}, |r| = 2^{float(gmpy2.log2(mpfr(r))):.1f}"
-            r *= Fraction(17, 16)
+            bound, sum_max = fast_output_error(p, q, r, lam, error_of(r), coefficients)
+            factor = test_factor_needed(bound, sum_max, smallest)
+            if factor > worst:
+                worst, worst_case = factor, f"sin(r), {name}, |r| = 2^{float(gmpy2.log2(mpfr(r))):.1f}"
+            r *= mpq(17, 16)
     return worst, worst_case
 
 
-def rounding_factor(eps):
-    """K = 1 + delta for the test y == y + e * K: the smallest double that makes the test
-    sound for a relative error eps (see docs/trig.md)."""
-    eps1 = eps * (1 + U)
-    need = 1 / ((1 - U) * (1 - eps1 * 2 ** 54)) - 1
-    steps = -(-need * 2 ** 52 // 1)  # ceiling
-    return 1 + Fraction(int(steps) + 1, 2 ** 52)
+def round_up_double(value):
+    """The smallest double >= value (0 < value < 1)."""
+    d = float(value)
+    if mpq(d) < value:
+        d = float(gmpy2.next_above(mpfr(d, 53)))
+    assert mpq(d) >= value
+    return d
 
 
 def hexd(value):
@@ -232,13 +242,13 @@ def generate():
         p1 = round_to_multiple(step, -37)
         p2 = round_to_multiple(step - p1, -61)
         p3 = rn(step - p1 - p2)
-        assert abs(Fraction(p2)) < Fraction(1, 2 ** 38)
+        assert abs(mpq(p2)) < mpq(1, 2 ** 38)
         max_k = int(MODERATE_LIMIT * inverse) + 1
         assert max_k < 2 ** 23
         tail = abs(to_fraction(step - p1 - p2 - p3))
         cw = {
-            "rl_max": Fraction(max_k) * abs(Fraction(p3)) * (1 + U),
-            "reduction_error": Fraction(max_k) * (tail + U * abs(Fraction(p3))),
+            "rl_max": mpq(max_k) * abs(mpq(p3)) * (1 + U),
+            "reduction_error": mpq(max_k) * (tail + U * abs(mpq(p3))),
         }
         step_high = rn(step)
         step_low = rn(step - step_high)
@@ -246,8 +256,8 @@ def generate():
         coefficients = (-0.5, rn(mpfr(1) / 24), rn(mpfr(-1) / 720),
                         rn(mpfr(-1) / 6), rn(mpfr(1) / 120), rn(mpfr(-1) / 5040))
         entries = table_entries(pi)
-        eps, worst_case = analyse_fast_path(pi, entries, tuple(map(Fraction, coefficients)), cw)
-        factor = rounding_factor(eps)
+        needed, worst_case = analyse_fast_path(pi, entries, tuple(map(mpq, coefficients)), cw)
+        factor = round_up_double(needed)
         two_over_pi = words(2 / pi, TWO_OVER_PI_WORDS)
         quarter_pi = words(pi / 4, QUARTER_PI_WORDS)
         # The same bits at a higher precision: the truncation is not at a rounding edge.
@@ -258,7 +268,7 @@ def generate():
     zeros, log2_closest = reduction_worst_cases.max_leading_zero_bits()
 
     report = {
-        "eps": eps, "worst_case": worst_case, "factor": factor,
+        "worst_case": worst_case, "factor": mpq(factor),
         "cw_rl": cw["rl_max"], "cw_error": cw["reduction_error"], "zeros": zeros,
         "closest": log2_closest,
     }
@@ -326,11 +336,11 @@ def generate():
     for name, value in zip(names, coefficients):
         w(f"constexpr double {name} = {hexd(value)};")
     w("")
-    w(f"// The fast path's result y + e is within 2^{log2(eps):.3f} |y| of the exact value")
-    w(f"// (largest at {worst_case}). It is the correctly rounded result when")
-    w("// y == y + e * kFastRoundingFactor; the factor is the smallest double that makes")
-    w("// this test sound for that bound.")
-    w(f"constexpr double kFastRoundingFactor = {hexd(factor)};  // 1 + 2^{log2(factor - 1):.3f}")
+    w("// The fast path's result high + sum is within kFastErrorFactor |high| of the exact")
+    w(f"// value, 2^{log2(mpq(factor)):.3f} |high| (largest at {worst_case}), with room for")
+    w("// the rounding of sum +- that bound. When high + (sum + bound) and")
+    w("// high + (sum - bound) round to the same double, so does the exact value.")
+    w(f"constexpr double kFastErrorFactor = {hexd(factor)};")
     w("")
     w(f"// 2/pi = sum of kTwoOverPi[i] * 2^(-32 (i + 1)), {32 * TWO_OVER_PI_WORDS} bits.")
     w(f"constexpr int kTwoOverPiWords = {TWO_OVER_PI_WORDS};")
@@ -369,8 +379,7 @@ def main():
     def log2(value):
         return float(gmpy2.log2(mpfr(value.numerator) / value.denominator))
 
-    print(f"fast path relative error <= 2^{log2(report['eps']):.3f} ({report['worst_case']})")
-    print(f"rounding factor 1 + 2^{log2(report['factor'] - 1):.3f}")
+    print(f"fast path error <= 2^{log2(report['factor']):.3f} |high| ({report['worst_case']})")
     print(f"moderate reduction: |rl| <= 2^{log2(report['cw_rl']):.2f}, "
           f"error <= 2^{log2(report['cw_error']):.2f}")
     print(f"reduced fraction: at most {report['zeros']} leading zero bits "
