@@ -4,7 +4,6 @@
 
 #include <cmath>
 
-#include "equations/equations.h"
 #include "fmi/fmi2_functions.h"
 #include "fmi/instance_state.h"
 #include "fmi/logging.h"
@@ -38,46 +37,21 @@ fmi2Status doStep(ModelInstance& instance, double communicationPoint, double ste
         return fmi2Error;  // an end that cannot be reached: nothing changes
     }
     if (instance.parametersChanged == 1) {
-        equations::evaluateParameterEquations(instance);
+        runtime::updateParameterDependents(instance);
         instance.parametersChanged = 0;
     }
     const double tEnd = endOfStep(instance, stepEnd);
-    // The internal steps form one run, begun at the first of them (a call
-    // that integrates nothing touches nothing) and ended, outputs and all,
-    // however the loop ends.
-    runtime::StepRun run;
-    bool running = false;
-    fmi2Status status = fmi2OK;
-    while (tEnd > instance.currentTime) {
-        if (instance.stopTimeDefined != 0 && instance.currentTime >= instance.stopTime) {
-            logFinishTimeExceeded(instance.functions, instance.instanceName,
-                                  instance.currentTime, instance.stopTime);
-            status = fmi2Error;
-            break;
-        }
-        if (instance.stopRequested == 1) {
-            status = fmi2Error;
-            break;
-        }
-        if (!running) {
-            runtime::beginStepRun(instance, run);
-            running = true;
-        }
-        const double stepStart = instance.currentTime;
-        if (runtime::doModelStep(instance, stepStart, tEnd, run) == 0) {
-            status = fmi2Error;
-            break;
-        }
-        // A step that does not move the clock forward would repeat forever.
-        if (!(instance.currentTime > stepStart)) {
-            status = fmi2Error;
-            break;
-        }
+    switch (runtime::runSteps(instance, tEnd)) {
+    case runtime::StepRunEnd::reachedEnd:
+        return fmi2OK;
+    case runtime::StepRunEnd::stopTimeReached:
+        logFinishTimeExceeded(instance.functions, instance.instanceName, instance.currentTime,
+                              instance.stopTime);
+        return fmi2Error;
+    case runtime::StepRunEnd::refused:
+        break;
     }
-    if (running) {
-        runtime::endStepRun(instance);
-    }
-    return status;
+    return fmi2Error;
 }
 
 }  // namespace

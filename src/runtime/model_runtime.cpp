@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "equations/equations.h"
+#include "runtime/integrator.h"
 
 namespace tarvo::runtime {
 
@@ -44,29 +45,51 @@ int initializeModel(ModelInstance& instance) {
     return 1;
 }
 
-void beginStepRun(ModelInstance& instance, StepRun& run) {
-    equations::prepareStepInvariants(instance, run.invariants);
-}
-
-int doModelStep(ModelInstance& instance, double time, double targetTime, const StepRun& run) {
-    instance.currentTime = time;
-    preStepHook(instance);
-    return rk4Step(instance, targetTime, run.invariants);
-}
-
-void endStepRun(ModelInstance& instance) {
-    // Outputs match the states after the run's last internal step.
-    equations::evaluateOutputEquations(instance);
+void updateParameterDependents(ModelInstance& instance) {
+    equations::evaluateParameterEquations(instance);
 }
 
 int doModelStep(ModelInstance& instance, double time, double targetTime) {
-    StepRun run;
-    beginStepRun(instance, run);
-    if (doModelStep(instance, time, targetTime, run) == 0) {
+    equations::StepInvariants invariants;
+    equations::prepareStepInvariants(instance, invariants);
+    instance.currentTime = time;
+    preStepHook(instance);
+    if (rk4Step(instance, targetTime, invariants) == 0) {
         return 0;
     }
-    endStepRun(instance);
+    equations::evaluateOutputEquations(instance);
     return 1;
+}
+
+StepRunEnd runSteps(ModelInstance& instance, double tEnd) {
+    equations::StepInvariants invariants;
+    bool running = false;  // a run that takes no step touches nothing
+    StepRunEnd end = StepRunEnd::reachedEnd;
+    while (tEnd > instance.currentTime) {
+        if (instance.stopTimeDefined != 0 && instance.currentTime >= instance.stopTime) {
+            end = StepRunEnd::stopTimeReached;
+            break;
+        }
+        if (instance.stopRequested == 1) {
+            end = StepRunEnd::refused;
+            break;
+        }
+        if (!running) {
+            equations::prepareStepInvariants(instance, invariants);
+            running = true;
+        }
+        const double stepStart = instance.currentTime;
+        preStepHook(instance);
+        if (rk4Step(instance, tEnd, invariants) == 0 || !(instance.currentTime > stepStart)) {
+            end = StepRunEnd::refused;
+            break;
+        }
+    }
+    if (running) {
+        // Outputs match the states after the run's last internal step.
+        equations::evaluateOutputEquations(instance);
+    }
+    return end;
 }
 
 int terminateModel(ModelInstance& instance, double time) {

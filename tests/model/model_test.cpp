@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "equations/equations.h"
+#include "runtime/integrator.h"
 #include "runtime/model_runtime.h"
 #include "runtime/start_values.h"
 
@@ -29,11 +30,12 @@ protected:
 
     // One integration step towards target, with the invariants of the
     // current parameters and inputs.
-    int rk4(double target) {
-        runtime::StepRun run;
-        runtime::beginStepRun(m, run);
-        return runtime::rk4Step(m, target, run.invariants);
+    static int rk4(ModelInstance& instance, double target) {
+        equations::StepInvariants invariants;
+        equations::prepareStepInvariants(instance, invariants);
+        return runtime::rk4Step(instance, target, invariants);
     }
+    int rk4(double target) { return rk4(m, target); }
 
     // Runs the dynamic equations once more on the current data.
     void evaluate() { equations::evaluateDynamicEquations(m); }
