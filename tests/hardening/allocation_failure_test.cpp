@@ -15,9 +15,6 @@
 namespace tarvo::testing {
 namespace {
 
-constexpr fmi2ValueReference kInputA = 203;
-constexpr fmi2ValueReference kInputB = 204;
-
 // What the life saw, to be compared with what the failing allocation
 // should have caused.
 struct LifeOutcome {
