@@ -434,7 +434,7 @@ TraceResult readResult(const std::string& path)
     return result;
 }
 
-// "V[135] channelA.input" for value reference 203: where the value lives in
+// "V[135] channelA.input" for the first input: where the value lives in
 // the model data, and its name in the variable table.
 std::string describeValueReference(std::size_t vr)
 {
