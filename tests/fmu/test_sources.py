@@ -38,7 +38,9 @@ def test_sources_rebuild_the_binary(unpacked, trace_tool, tmp_path, references):
     shutil.copytree(unpacked / "sources", sources)  # nothing outside sources/ is needed
     build = tmp_path / "build"
     generator = ["-G", "Ninja"] if shutil.which("ninja") else []
-    for command in ([cmake, "-S", str(sources), "-B", str(build), *generator],
+    # With the repository's own flags, warnings stop the build.
+    for command in ([cmake, "-S", str(sources), "-B", str(build), *generator,
+                     "-DTARVO_WARNINGS_AS_ERRORS=ON"],
                     [cmake, "--build", str(build), "-j", "2"]):
         completed = subprocess.run(command, capture_output=True, text=True, timeout=900)
         assert completed.returncode == 0, completed.stdout[-3000:] + completed.stderr[-3000:]

@@ -220,8 +220,8 @@ private:
 // points at the log, and instances keep the record by reference.
 class TestHost {
 public:
-    explicit TestHost(const FmiApi& api)
-        : api(api),
+    explicit TestHost(const FmiApi& unitApi)
+        : api(unitApi),
           callbacks{&recordingLogger, &countingAllocate, &countingFree, nullptr, &log} {}
     TestHost(const TestHost&) = delete;
     TestHost& operator=(const TestHost&) = delete;
