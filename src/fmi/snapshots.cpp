@@ -31,9 +31,10 @@ void restoreSnapshot(ModelInstance& instance, const ModelInstance& snapshot) {
     //   whenever a host takes or restores a snapshot;
     // - matrixViews and the six section pointers: they point into the record
     //   that holds them, a snapshot's into its source;
-    // - matrixStorage, inverseWorkspace: scratch of the equations, formed
-    //   anew from modelData by every evaluation before it is read (an inverse
-    //   whose matrix is singular stays as this instance last had it);
+    // - matrixStorage, inverseWorkspace: scratch of the equations, which
+    //   every evaluation forms anew from modelData or checks against it (the
+    //   fast equations keep their last inverse beside its operand); an
+    //   inverse whose matrix is singular stays as this instance last had it;
     // - rkWork: written by every Runge-Kutta step before it is read.
     [[maybe_unused]] const auto& [functions, instanceName, resourcePath, startTime, stopTime,
                                   stopTimeDefined, stepSize, currentTime, evaluationCount,

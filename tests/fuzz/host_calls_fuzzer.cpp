@@ -611,8 +611,9 @@ void setValues(Session& session, Input& in) {
     bool parameterWritten = false;
     for (size_t i = 0; i < count; ++i) {
         const fmi2ValueReference vr = access.vrs[i];
-        parameterWritten = parameterWritten || tarvo::runtime::kModelVariables[vr].causality ==
-                                                    tarvo::runtime::Causality::parameter;
+        // P[0..46]; the initial values, parameters to a host too, leave the flag.
+        parameterWritten = parameterWritten || (vr >= tarvo::runtime::kParametersStart &&
+                                                vr < tarvo::runtime::kInitialValuesStart);
         bool lastWrite = true;
         for (size_t j = i + 1; j < count; ++j) lastWrite = lastWrite && access.vrs[j] != vr;
         if (lastWrite) check(testing::sameBits(r->modelData[vr], stored[i]), "written value not stored");
