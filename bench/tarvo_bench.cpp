@@ -8,20 +8,26 @@
 //               LIBRARY [REFERENCE_LIBRARY]
 //
 // Each library is timed R times, alternately when there are two, and the
-// fastest run counts. Per library it prints ns per internal step, the
-// real-time factor (model time over wall time) and a 64-bit FNV-1a hash of
-// the bytes of the 247 final values; with a reference library also the
-// ratio of the two times. With I instances, each communication step is
+// fastest run counts. Per library it prints ns per internal step (the
+// fastest and the median run), the real-time factor (model time over wall
+// time) and a 64-bit FNV-1a hash of the bytes of the 247 final values; with
+// a reference library also the ratio of the two fastest times and, run
+// against run, the ratios of the R alternating pairs (reference time over
+// the library's in the same pair): their median and range. On a shared
+// machine the median of the pairs is the figure to quote: each pair sees
+// about the same load. With I instances, each communication step is
 // taken on every instance in turn, as a host of I units does; the time is
 // then per internal step of one instance (the real-time factor that of one
 // instance's share of the time), and all instances must end with
 // the same values. Exit status 1 when the hashes differ, 2 on a usage or
 // loading error. With --other-cos-sin the reference runs on other cos and
 // sin (the portable build against the default one), so its hash may differ.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "fmi/model_instance.h"
 #include "unit_library.h"
@@ -110,11 +116,18 @@ RunResult runWorkload(const UnitLibrary& unit, int steps, int instanceCount) {
     return result;
 }
 
-void report(const char* label, const char* path, const RunResult& best, long internalSteps,
-            int steps) {
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+void report(const char* label, const char* path, const RunResult& best, double medianSeconds,
+            long internalSteps, int steps) {
     const double modelTime = steps * kCommunicationStep;
-    std::printf("%-9s %8.1f ns/step  real-time factor %8.3f  hash %016llx  (%s)\n", label,
-                best.seconds * 1e9 / static_cast<double>(internalSteps), modelTime / best.seconds,
+    const double perStep = 1e9 / static_cast<double>(internalSteps);
+    std::printf("%-9s %8.1f ns/step (median %.1f)  real-time factor %8.3f  hash %016llx  (%s)\n",
+                label, best.seconds * perStep, medianSeconds * perStep, modelTime / best.seconds,
                 static_cast<unsigned long long>(best.hash), path);
 }
 
@@ -161,6 +174,8 @@ int main(int argc, char** argv) {
         }
     }
     RunResult best[2];
+    std::vector<double> seconds[2];
+    std::vector<double> pairRatios;
     for (int r = 0; r < repeats; ++r) {
         for (int u = 0; u < pathCount; ++u) {
             const RunResult run = runWorkload(units[u], steps, instanceCount);
@@ -171,6 +186,10 @@ int main(int argc, char** argv) {
             if (r == 0 || run.seconds < best[u].seconds) {
                 best[u] = run;
             }
+            seconds[u].push_back(run.seconds);
+        }
+        if (pathCount == 2) {
+            pairRatios.push_back(seconds[1].back() / seconds[0].back());
         }
     }
 
@@ -180,10 +199,15 @@ int main(int argc, char** argv) {
                 steps, kCommunicationStep, internalSteps, instanceCount,
                 instanceCount == 1 ? "" : "s", repeats);
     std::printf("instance size: %zu bytes\n", sizeof(tarvo::ModelInstance));
-    report(pathCount == 2 ? "fast" : "library", paths[0], best[0], internalSteps, steps);
+    report(pathCount == 2 ? "fast" : "library", paths[0], best[0], median(seconds[0]),
+           internalSteps, steps);
     if (pathCount == 2) {
-        report("reference", paths[1], best[1], internalSteps, steps);
-        std::printf("ratio     %.2fx faster than the reference\n", best[1].seconds / best[0].seconds);
+        report("reference", paths[1], best[1], median(seconds[1]), internalSteps, steps);
+        std::printf("ratio     %.2fx faster than the reference (fastest runs)\n",
+                    best[1].seconds / best[0].seconds);
+        std::printf("pairs     median ratio %.2f, from %.2f to %.2f over %d alternating pairs\n",
+                    median(pairRatios), *std::min_element(pairRatios.begin(), pairRatios.end()),
+                    *std::max_element(pairRatios.begin(), pairRatios.end()), repeats);
         if (best[0].hash != best[1].hash) {
             std::printf("hash      %s\n", otherCosSin ? "different (other cos and sin)" : "DIFFERENT");
             return otherCosSin ? 0 : 1;

@@ -31,10 +31,9 @@ void evaluateDynamicEquations(ModelInstance& instance, const StepInvariants& inv
 
 // The derivative function at an intermediate Runge-Kutta stage: the rates
 // R[2..19], the values the next evaluation reads back (the level latch
-// V[7..9], the triple V[12..14], the inverses kept when singular) and
-// evaluationCount, the same bits as evaluateDynamicEquations. Variables that
-// neither needs may be left as they were: the step's closing evaluation is a
-// full one.
+// V[7..9], the triple V[12..14]) and evaluationCount, the same bits as
+// evaluateDynamicEquations. Variables that neither needs may be left as
+// they were: the step's closing evaluation is a full one.
 void evaluateDynamicStage(ModelInstance& instance, const StepInvariants& invariants);
 
 // Copies states and results into the 23 output variables.

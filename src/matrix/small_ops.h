@@ -33,6 +33,10 @@ inline Pair loadPair(const double* p) {
 
 inline void storePair(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
 
+// (a[0], b[0]) and (a[1], b[1]): one shuffle each.
+inline Pair lowLanes(Pair a, Pair b) { return __builtin_shufflevector(a, b, 0, 2); }
+inline Pair highLanes(Pair a, Pair b) { return __builtin_shufflevector(a, b, 1, 3); }
+
 // m x v for the 2 x 2 matrix m, as matMul forms it: each element summed
 // from 0.0, the term of the first column first, each product m(i, k) v(k).
 

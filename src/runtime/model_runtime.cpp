@@ -78,6 +78,9 @@ StepRunEnd runSteps(ModelInstance& instance, double tEnd) {
             equations::prepareStepInvariants(instance, invariants);
             running = true;
         }
+        if (takeInnerSteps(instance, tEnd, invariants) > 0) {
+            continue;  // the step that follows them comes next
+        }
         const double stepStart = instance.currentTime;
         preStepHook(instance);
         if (rk4Step(instance, tEnd, invariants) == 0 || !(instance.currentTime > stepStart)) {

@@ -1,0 +1,529 @@
+// The fast form of the model's derivative function, on values held in
+// registers: the same equations as the literal evaluation
+// (dynamic_equations.cpp), giving the same bits, written for speed:
+// - every matrix is resolved at compile time, as fixed offsets into the
+//   record's own sections, and its 2 x 2 operations are inline
+//   (matrix/small_ops.h);
+// - the two channels, which follow identical equations on mirrored index
+//   sets, are computed side by side, channel A in the first lane of a pair
+//   of doubles and channel B in the second; the 2-vectors likewise, x in
+//   the first lane and y in the second. Each lane is the same IEEE
+//   operation as in the literal evaluation, only two at a time;
+// - the states come in, and the rates go out, in the pairs the equations
+//   compute with (StatePairs), so an integrator that keeps them in that
+//   form needs no shuffling between its stages;
+// - cos and sin of the angle are taken once each, together;
+// - what depends on parameters, inputs and fixed quantities alone comes
+//   gathered in the step invariants (prepareStepInvariants).
+//
+// The values one evaluation reads back from the one before (the level
+// latch V[7..9] and the triple V[12..14]) travel in CarriedValues. A full
+// evaluation also writes every variable the literal one writes; a stage
+// evaluation writes nothing at all.
+#ifndef TARVO_EQUATIONS_DYNAMIC_EQUATIONS_FAST_H
+#define TARVO_EQUATIONS_DYNAMIC_EQUATIONS_FAST_H
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "equations/equations.h"
+#include "equations/step_invariants.h"
+#include "matrix/scalar.h"
+#include "matrix/small_ops.h"
+
+// Inlined wherever it is used: the integrator keeps its values in registers
+// across the evaluations it makes.
+#if defined(__GNUC__)
+#define TARVO_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define TARVO_ALWAYS_INLINE inline
+#endif
+
+namespace tarvo::equations {
+
+inline StatePairs loadStatePairs(const double* s) {
+    StatePairs pairs;
+    for (int i = 0; i < kStatePairCount; ++i) {
+        pairs.of[i] = matrix::pairOf(s[kStatePairLanes[i][0]], s[kStatePairLanes[i][1]]);
+    }
+    return pairs;
+}
+
+inline void storeStatePairs(double* s, const StatePairs& pairs) {
+    for (int i = 0; i < kStatePairCount; ++i) {
+        s[kStatePairLanes[i][0]] = pairs.of[i][0];
+        s[kStatePairLanes[i][1]] = pairs.of[i][1];
+    }
+}
+
+// The triple V[12..14] that a fraction of the capacity left selects, or
+// the one before when the fraction selects none (exactly 0.5 or 0.2, NaN).
+inline void selectTriple(double fraction, double (&triple)[3]) {
+    if (fraction > 0.5) {
+        triple[0] = 0.0;
+        triple[1] = 1.0;
+        triple[2] = 0.0;
+    }
+    if (fraction < 0.5 && fraction > 0.2) {
+        triple[0] = 1.0;
+        triple[1] = 0.76;
+        triple[2] = 0.0;
+    }
+    if (fraction < 0.2) {
+        triple[0] = 0.72;
+        triple[1] = 0.0;
+        triple[2] = 0.16;
+    }
+}
+
+// What an evaluation reads back from the one before it: the level V[7],
+// the latch V[9], V[8] (S[0] and S[1] as last latched) and the triple
+// V[12..14]. The triple is kept as the fraction that selects it last and
+// the triple before that, so that an evaluation need not write it: it is
+// selectTriple(fraction, tripleBefore), and only a fraction that selects
+// none makes that the new triple before.
+struct CarriedValues {
+    double level;
+    matrix::Pair latched;
+    double fraction;
+    double tripleBefore[3];
+};
+
+inline CarriedValues loadCarriedValues(const double* v) {
+    // A NaN fraction selects no triple: V[12..14] stay as they are.
+    return {v[7], matrix::pairOf(v[9], v[8]), std::numeric_limits<double>::quiet_NaN(),
+            {v[12], v[13], v[14]}};
+}
+
+inline void storeCarriedValues(double* v, const CarriedValues& carried) {
+    double triple[3] = {carried.tripleBefore[0], carried.tripleBefore[1],
+                        carried.tripleBefore[2]};
+    selectTriple(carried.fraction, triple);
+    v[7] = carried.level;
+    v[8] = carried.latched[1];
+    v[9] = carried.latched[0];
+    v[12] = triple[0];
+    v[13] = triple[1];
+    v[14] = triple[2];
+}
+
+// Carries a new fraction forward (see CarriedValues).
+inline void carryFraction(CarriedValues& carried, double fraction) {
+    // Exactly 0.5 or 0.2, or NaN: neither below nor above one of them.
+    if (!std::islessgreater(fraction, 0.5) || !std::islessgreater(fraction, 0.2)) {
+        selectTriple(carried.fraction, carried.tripleBefore);
+    }
+    carried.fraction = fraction;
+}
+
+namespace fast {
+
+using matrix::loadPair;
+using matrix::Pair;
+using matrix::pairOf;
+using matrix::storePair;
+
+// Matrices by the index of their first element in their section.
+constexpr int kChannelA = 15;        // V[15..16]
+constexpr int kChannelAScaled = 17;  // V[17..18]
+constexpr int kRowA = 20;            // V[20..21], 1 x 2
+constexpr int kChannelB = 22;        // V[22..23]
+constexpr int kChannelBScaled = 24;  // V[24..25]
+constexpr int kRowB = 27;            // V[27..28], 1 x 2
+constexpr int kDiagonal = 31;        // V[31..34], inverted into T2
+constexpr int kRotatedRates = 35;    // V[35..36] = T4 x R[5..6]
+constexpr int kRotatedPair = 37;     // V[37..38] = T6 x V[59..60]
+constexpr int kRotation = 39;        // V[39..42], (cos, -sin; sin, cos)
+constexpr int kOffsetStates = 43;    // V[43..44] = S[5..6] + T1
+constexpr int kDiagonalRates = 45;   // V[45..46] = V[47..50] x R[5..6]
+constexpr int kRateDiagonal = 47;    // V[47..50]
+constexpr int kPose = 54;            // V[54..57], copied into V[61..64]
+constexpr int kPoseCopy = 61;
+constexpr int kPairSum = 59;         // V[59..60]
+constexpr int kInputs = 135;         // V[135], V[136]
+
+// Offset of a channel B variable from its channel A counterpart: V[73..85]
+// mirror into V[86..98], V[99..110] into V[113..124].
+constexpr int kMirrorDrive = 13;
+constexpr int kMirrorPair = 14;
+
+// The intermediate matrices in matrixStorage.
+constexpr int kT1 = 0;   // (P[13], P[14])
+constexpr int kT2 = 2;   // inverse of V[31..34]
+constexpr int kT3 = 6;   // transpose of V[20..21]
+constexpr int kT4 = 8;   // inverse of the rotation matrix
+constexpr int kT5 = 12;  // transpose of V[27..28]
+constexpr int kT6 = 14;  // inverse of T7
+constexpr int kT7 = 18;  // transpose of the rotation matrix
+
+using PairBits = int64_t __attribute__((vector_size(16)));
+
+// Flips the sign bit of the second lane only, as a negation does.
+inline Pair negateSecond(Pair v) {
+    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) ^ PairBits{0, INT64_MIN});
+}
+
+// Flips the sign bit of the first lane only.
+inline Pair negateFirst(Pair v) {
+    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) ^ PairBits{INT64_MIN, 0});
+}
+
+// Flips the sign bit of both lanes.
+inline Pair negate(Pair v) {
+    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) ^ PairBits{INT64_MIN, INT64_MIN});
+}
+
+// Limits value to [lower, upper] lane by lane; a NaN value stays NaN.
+// With kOrdered the caller knows lower <= upper in both lanes: then a value
+// below lower is below upper as well, and testing lower against the value
+// limited above tests it against the value itself.
+template <bool kOrdered>
+inline Pair clampDrive(Pair value, Pair lower, Pair upper) {
+    const Pair limitedAbove = upper < value ? upper : value;
+    if constexpr (kOrdered) {
+        return lower > limitedAbove ? lower : limitedAbove;
+    } else {
+        return lower > value ? lower : limitedAbove;
+    }
+}
+
+// value brought to the nearest whole multiple of step, halves away from
+// zero, lane by lane: shifted = value -/+ halfStep, less scalarRem(shifted,
+// step), whose quotient is truncated through a 32-bit integer.
+inline Pair quantise(Pair value, Pair halfStep, Pair step, Pair& shifted) {
+    shifted = value < 0.0 ? value - halfStep : value + halfStep;
+    const Pair quotient = shifted / step;
+    const Pair whole = pairOf(static_cast<double>(matrix::truncateToInt32(quotient[0])),
+                              static_cast<double>(matrix::truncateToInt32(quotient[1])));
+    const Pair remainder = shifted - whole * step;
+    return shifted - remainder;
+}
+
+// The general factorisation of the rotation matrix (c, -s; s, c), for T4,
+// and of its transpose T7 = (c, s; -s, c), for T6, side by side (T4's in
+// the first lane, T6's in the second), as luFactor and the forward and
+// backward passes form them; each with the factor 1.0. Both pivot on |s|
+// against |c|, so one decision serves both. A lane found singular keeps
+// the inverse stored last, as the literal inverse does.
+template <bool kSwapped, bool kFull>
+inline void invertRotationGeneral(double c, double s, double* t4, double* t6,
+                                  Pair (&t4Rows)[2], Pair (&t6Rows)[2]) {
+    // The rows in pivot order.
+    const Pair l00 = kSwapped ? pairOf(s, -s) : pairOf(c, c);
+    const Pair a01 = kSwapped ? pairOf(c, c) : pairOf(-s, s);
+    const Pair l10 = kSwapped ? pairOf(c, c) : pairOf(s, -s);
+    const Pair a11 = kSwapped ? pairOf(-s, s) : pairOf(c, c);
+    const Pair det = ((kSwapped ? -1.0 : 1.0) * l00) * 1.0;
+    const Pair u01 = a01 / l00;
+    const Pair l11 = l10 != 0.0 ? a11 - u01 * l10 : a11;
+    const Pair det2 = (1.0 * l11) * det;
+    // Unswapped, both have the pivot c and so the same first forward step.
+    const Pair z0ForT4 = matrix::luForwardFirst2x2<kSwapped>(l00[0]);
+    const Pair z0ForT6 = kSwapped ? matrix::luForwardFirst2x2<kSwapped>(l00[1]) : z0ForT4;
+    if (det[0] != 0.0 && det2[0] != 0.0) {
+        matrix::luInverseRowsFrom2x2<kSwapped>({l00[0], u01[0], l10[0], l11[0]}, z0ForT4, 1.0,
+                                               t4Rows[0], t4Rows[1]);
+        if constexpr (kFull) {
+            storePair(t4, t4Rows[0]);
+            storePair(t4 + 2, t4Rows[1]);
+        }
+    } else {
+        t4Rows[0] = loadPair(t4);
+        t4Rows[1] = loadPair(t4 + 2);
+    }
+    if (det[1] != 0.0 && det2[1] != 0.0) {
+        matrix::luInverseRowsFrom2x2<kSwapped>({l00[1], u01[1], l10[1], l11[1]}, z0ForT6, 1.0,
+                                               t6Rows[0], t6Rows[1]);
+        if constexpr (kFull) {
+            storePair(t6, t6Rows[0]);
+            storePair(t6 + 2, t6Rows[1]);
+        }
+    } else {
+        t6Rows[0] = loadPair(t6);
+        t6Rows[1] = loadPair(t6 + 2);
+    }
+}
+
+// T4 alone, for c and s whose magnitudes lie in [2^-500, 1]: then
+// neither pivot can be zero (the second is the first plus a product of the
+// same sign), so every test of the general factorisation passes and only
+// its arithmetic is left.
+template <bool kSwapped>
+inline void invertRotationT4(double c, double s, Pair (&t4Rows)[2]) {
+    const double l00 = kSwapped ? s : c;
+    const double l10 = kSwapped ? c : s;
+    const double u01 = (kSwapped ? c : -s) / l00;
+    const double l11 = (kSwapped ? -s : c) - u01 * l10;
+    constexpr Pair e1 = kSwapped ? Pair{1.0, 0.0} : Pair{0.0, 1.0};
+    const Pair z0 = matrix::luForwardFirst2x2<kSwapped>(l00);
+    t4Rows[1] = (e1 - l10 * z0) / l11;
+    t4Rows[0] = z0 - u01 * t4Rows[1];
+}
+
+// T4 and T6: the inverses of the rotation matrix and of its transpose T7,
+// each with the factor 1.0, as the general LU inverse forms them, for
+// c = cos and s = sin of the angle.
+//
+// For c and s of magnitudes in [2^-500, 1], T6 is T4 with the signs of
+// its off-diagonal elements flipped, bit for bit: step by step the two
+// factorisations meet the same magnitudes (u01 and the second forward
+// elements of opposite sign, the pivots equal or of opposite sign), no
+// product can underflow to a zero whose sign would differ, and IEEE
+// rounding is symmetric in sign. cos and sin of any angle the model meets
+// lie in that range, except where the angle is 0 or (near) a multiple of pi
+// or NaN; those take the general path. (No cos or sin exceeds 1 in
+// magnitude, so |c s| >= 2^-500 holds only when both are at least
+// 2^-500; a NaN fails it.)
+//
+// Nor is the rotation matrix ever singular: cos and sin of a double are
+// both NaN or have c^2 + s^2 within rounding of 1, so the first pivot (the
+// larger of |c| and |s|) is at least 0.7, and the second no smaller. The
+// general path's fallback to the inverse stored last never runs, so a
+// stage evaluation stores no inverse.
+template <bool kFull>
+inline void invertRotation(double c, double s, double* t4, double* t6, Pair (&t4Rows)[2],
+                           Pair (&t6Rows)[2]) {
+    if (std::fabs(c * s) >= 0x1p-500) {
+        // luPivotSwaps2x2(c, s) for a non-zero c.
+        if (std::fabs(s) > std::fabs(c)) {
+            invertRotationT4<true>(c, s, t4Rows);
+        } else {
+            invertRotationT4<false>(c, s, t4Rows);
+        }
+        t6Rows[0] = negateSecond(t4Rows[0]);
+        t6Rows[1] = negateFirst(t4Rows[1]);
+        if constexpr (kFull) {
+            storePair(t4, t4Rows[0]);
+            storePair(t4 + 2, t4Rows[1]);
+            storePair(t6, t6Rows[0]);
+            storePair(t6 + 2, t6Rows[1]);
+        }
+    } else if (matrix::luPivotSwaps2x2(c, s)) {
+        invertRotationGeneral<true, kFull>(c, s, t4, t6, t4Rows, t6Rows);
+    } else {
+        invertRotationGeneral<false, kFull>(c, s, t4, t6, t4Rows, t6Rows);
+    }
+}
+
+}  // namespace fast
+
+// One evaluation of the derivative function, on the states a stage gives:
+// - Pair state(StatePair): the states of one pair, asked for at most once
+//   per pair, and only for the pairs the rates need unless kFull;
+// - void rate(StatePair, Pair): the rates of one pair, given as soon as
+//   they are known, for every pair but (R[0], R[1]) (constants of the
+//   parameter equations), and only after the pair's states were asked for;
+// - double angleState(), void angleRate(double): S[7], the angle's state,
+//   asked for first and alone, and R[7] given as soon as it is known, before
+//   it comes again with R[2] in its pair. The next stage's angle needs R[7]
+//   only, and R[2] comes last: so the two chains through the stages'
+//   angles (each through every second one) do not wait for each other;
+// - kLimitsOrdered: such a stage is used only with invariants whose
+//   limitsOrdered is set.
+// The carried values are brought forward; with kFull every variable and
+// intermediate matrix is written into the instance as the literal
+// evaluation writes them. The invariants must be those of the current
+// parameters and inputs. evaluationCount is the caller's.
+//
+// The one call out of the evaluation, cos and sin of the angle, comes
+// first, so that little is live across it.
+template <bool kFull, class Stage>
+TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const StepInvariants& k,
+                                              Stage& stage, CarriedValues& carried) {
+    using namespace fast;
+    double* const data = instance.modelData;
+    const double* const C = data + runtime::kConstantsStart;
+    const double* const P = data + runtime::kParametersStart;
+    double* const V = data + runtime::kVariablesStart;
+    double* const T = instance.matrixStorage;
+
+    // A value of this evaluation, stored only by a full one: V[i], or the
+    // channel pair V[i] (A) and V[i + mirror] (B), or the 2-vector V[i..i+1].
+    const auto keep = [=](int i, double value) {
+        if constexpr (kFull) {
+            V[i] = value;
+        }
+    };
+    const auto keepChannels = [=](int i, int mirror, Pair value) {
+        if constexpr (kFull) {
+            V[i] = value[0];
+            V[i + mirror] = value[1];
+        }
+    };
+    const auto keepVector = [=](int i, Pair value) {
+        if constexpr (kFull) {
+            storePair(V + i, value);
+        }
+    };
+
+    // Rotation matrix of the angle, row-major (cos, -sin; sin, cos).
+    const double angle = stage.angleState() + k.angleOffset;
+    // Read back one by one: the call stores each on its own, and a load of
+    // both at once could not take them from those stores.
+    double cosine = 0.0;
+    double sine = 0.0;
+    matrix::scalarCosSin(angle, cosine, sine);
+    keep(58, angle);
+    if constexpr (kFull) {
+        V[kRotation + 0] = cosine;
+        V[kRotation + 1] = -sine;
+        V[kRotation + 2] = sine;
+        V[kRotation + 3] = cosine;
+        T[kT1 + 0] = P[13];
+        T[kT1 + 1] = P[14];
+        const Pair offsetStates = stage.state(kS5S6) + pairOf(P[13], P[14]);
+        storePair(V + kOffsetStates, offsetStates);
+        // Pose vector (V[43], V[44], 0, angle) and its copy.
+        const Pair poseEnd = pairOf(0.0, angle);
+        storePair(V + kPose, offsetStates);
+        storePair(V + kPose + 2, poseEnd);
+        storePair(V + kPoseCopy, offsetStates);
+        storePair(V + kPoseCopy + 2, poseEnd);
+        // Quantised values of both channels: V[65..67] and V[69..71].
+        const Pair v65 = (P[18] * stage.state(kS8S9)) / (C[0] + C[0]);
+        Pair v67;
+        const Pair v66 = quantise(v65, pairOf(V[68], V[72]), pairOf(P[19], P[20]), v67);
+        keepChannels(65, 4, v65);
+        keepChannels(66, 4, v66);
+        keepChannels(67, 4, v67);
+        keepChannels(85, kMirrorDrive, k.inputs);
+        keepChannels(80, kMirrorDrive, k.v80);
+    }
+
+    // Level: the latch (V[9], V[8]) follows (S[0], S[1]) one evaluation late
+    // while the level (as the previous evaluation left it) is positive.
+    if (carried.level > 0.0) {
+        carried.latched = stage.state(kS0S1);
+    }
+    const Pair s10s13 = stage.state(kS10S13);
+    double level = k.capacity - s10s13[0] - s10s13[1] - carried.latched[0] - carried.latched[1];
+    // P[3] while the level lasts; once it is empty (never below 0), P[4].
+    Pair driveFactor = k.driveFactors[0];
+    if (!(level > 0.0)) {
+        level = level < 0.0 ? 0.0 : level;
+        driveFactor = k.driveFactors[1];
+    }
+    carried.level = level;
+    // The fraction of the capacity left, and R[7] = S[2] / V[29].
+    const Pair quotients = pairOf(level, stage.state(kS7S2)[1]) / k.capacityAndRateDivisor;
+    const double r7 = quotients[1];
+    stage.angleRate(r7);
+    const double fraction = quotients[0];
+    carryFraction(carried, fraction);
+    keep(10, fraction);
+    keep(11, fraction * 0.5 - 0.5);
+    keep(1, k.capacity - level);
+    keep(0, driveFactor[0]);
+
+    // Matrix part. T2 is up to date (prepareStepInvariants).
+    Pair t4[2];
+    Pair t6[2];
+    invertRotation<kFull>(cosine, sine, T + kT4, T + kT6, t4, t6);
+    const Pair s3s4 = stage.state(kS3S4);
+    const Pair r5 = matrix::matMulColumns2x2By2(k.diagonalInverseColumns[0],
+                                                k.diagonalInverseColumns[1], s3s4[0], s3s4[1]);
+    stage.rate(kS5S6, r5);
+    const Pair v45 = matrix::matMulColumns2x2By2(k.rateDiagonalColumns[0],
+                                                 k.rateDiagonalColumns[1], r5[0], r5[1]);
+    const Pair v35 = matrix::matMulRows2x2By2(t4[0], t4[1], r5);
+    // V[17..18] and V[24..25]: the row vectors, transposed (T3, T5), times R[7].
+    const Pair v17 = k.rowA * r7;
+    const Pair v24 = k.rowB * r7;
+    const Pair v15 = v17 + v35;  // V[15..16]
+    const Pair v22 = v24 + v35;  // V[22..23]
+    keepVector(kChannelAScaled, v17);
+    keepVector(kChannelBScaled, v24);
+    keepVector(kRotatedRates, v35);
+    keepVector(kDiagonalRates, v45);
+    keepVector(kChannelA, v15);
+    keepVector(kChannelB, v22);
+
+    // The channel 2-vectors (V[101], V[102]) and (V[115], V[116]).
+    const Pair v99 = stage.state(kS16S18) / k.divisors99;  // V[99], V[113]
+    // V[107] = V[99] / P[22] and V[121] = -(V[113] / P[22]); they are also
+    // V[102] and V[116].
+    const Pair v107 = negateSecond(v99 / k.divisors107);
+    const Pair v104 = k.factors104 * pairOf(v15[0], v22[0]);  // V[104], V[118]
+    const Pair v110 = negate(v104);  // V[110], V[124]; also V[101], V[115]
+    // V[19] and V[26]: the row vectors times the channel 2-vectors, each
+    // summed from 0.0 as (0 + a) + b, which is (a + b) + 0: both turn a sum
+    // of two negative zeros into +0 and change nothing else. So R[2] =
+    // V[26] + V[19] is (u[1] + u[0]) + 0 for u = a + b.
+    const Pair products = k.rowFirsts * v110 + k.rowSeconds * v107;
+    const double r2 = (products[1] + products[0]) + 0.0;
+    stage.rate(kS7S2, pairOf(r7, r2));
+    // V[59..60] = V[101..102] + V[115..116].
+    const Pair v59 = matrix::lowLanes(v110, v107) + matrix::highLanes(v110, v107);
+    const Pair v37 = matrix::matMulRows2x2By2(t6[0], t6[1], v59);
+    const Pair r3 = v37 - v45;  // R[3..4]
+    stage.rate(kS3S4, r3);
+    keepChannels(99, kMirrorPair, v99);
+    keepChannels(107, kMirrorPair, v107);
+    keepChannels(102, kMirrorPair, v107);
+    keepChannels(104, kMirrorPair, v104);
+    keepChannels(110, kMirrorPair, v110);
+    keepChannels(101, kMirrorPair, v110);
+    if constexpr (kFull) {
+        const Pair v19 = products + 0.0;
+        V[19] = v19[0];
+        V[26] = v19[1];
+    }
+    keepVector(kPairSum, v59);
+    keepVector(kRotatedPair, v37);
+
+    // V[106] = V[16] / P[22], V[120] = -(V[23] / P[22]); R[16] = R[8] - V[106],
+    // R[18] = R[9] - V[120].
+    const Pair v106 = negateSecond(pairOf(v15[1], v22[1]) / k.divisors107);
+    const Pair r8 = stage.state(kS17S19) / k.divisorsR8;  // R[8], R[9]
+    stage.rate(kS8S9, r8);
+    const Pair r16 = r8 - v106;
+    stage.rate(kS16S18, r16);
+    keepChannels(106, kMirrorPair, v106);
+
+    // Channel balances and the limited drive values.
+    const Pair v74 = stage.state(kS11S14) / k.divisors74;  // V[74], V[87]
+    const Pair v79 = v74 * k.gains79;
+    const Pair v73 = k.gains73 * r8;
+    const Pair v82 = v79 - v73;
+    const Pair r17 = v82 - v99;  // R[17], R[19]
+    stage.rate(kS17S19, r17);
+    const Pair v77 = k.ratios77 * stage.state(kS12S15);
+    const Pair r12 = k.v80 - r8;  // R[12], R[15]
+    stage.rate(kS12S15, r12);
+    const Pair v76 = k.gains76 * r12;
+    const Pair v75 = v77 + v76;
+    const Pair v84 = clampDrive<Stage::kLimitsOrdered>(v75, k.lowerLimits, k.upperLimits);
+    const Pair v78 = k.gains79 * r8;
+    const Pair v81 = v74 * k.gains81;
+    const Pair v83 = v84 * driveFactor;  // V[83], V[96]
+    const Pair r10 = v83 * v74;          // R[10], R[13]
+    stage.rate(kS10S13, r10);
+    const Pair r11 = (v83 - v78) - v81;  // R[11], R[14]
+    stage.rate(kS11S14, r11);
+    keepChannels(74, kMirrorDrive, v74);
+    keepChannels(77, kMirrorDrive, v77);
+    keepChannels(79, kMirrorDrive, v79);
+    keepChannels(81, kMirrorDrive, v81);
+    keepChannels(78, kMirrorDrive, v78);
+    keepChannels(73, kMirrorDrive, v73);
+    keepChannels(76, kMirrorDrive, v76);
+    keepChannels(75, kMirrorDrive, v75);
+    keepChannels(82, kMirrorDrive, v82);
+    keepChannels(84, kMirrorDrive, v84);
+    keepChannels(83, kMirrorDrive, v83);
+    if constexpr (kFull) {
+        T[kT3 + 0] = V[kRowA + 0];
+        T[kT3 + 1] = V[kRowA + 1];
+        T[kT5 + 0] = V[kRowB + 0];
+        T[kT5 + 1] = V[kRowB + 1];
+        T[kT7 + 0] = cosine;
+        T[kT7 + 1] = sine;
+        T[kT7 + 2] = -sine;
+        T[kT7 + 3] = cosine;
+    }
+}
+
+}  // namespace tarvo::equations
+
+#endif  // TARVO_EQUATIONS_DYNAMIC_EQUATIONS_FAST_H

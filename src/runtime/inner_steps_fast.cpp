@@ -1,0 +1,264 @@
+// The inner steps of a run with the fast equations: every internal step
+// that another step of the same run follows, taken in one go with the
+// states, the rates and the carried values out of the record, in the pairs
+// the equations compute with (equations::StatePairs). A Runge-Kutta step
+// works state by state, so any grouping of the states gives the same bits;
+// this one lets each stage hand states and rates to the equations as they
+// are, each state formed where the equations first need it and each rate
+// taken as soon as they give it.
+//
+// Nothing of these steps but their end is ever seen: the host reads after
+// the run, and the run's last step, which rk4Step takes on the record,
+// leaves the record as it has always been left. So the four evaluations of
+// an inner step, its closing one too, give only the rates and the carried
+// values, and nothing goes back into the record until the last inner step.
+#include "matrix/ieee_arithmetic.h"
+
+#include "equations/dynamic_equations_fast.h"
+#include "runtime/integrator.h"
+#include "runtime/model_runtime.h"
+
+namespace tarvo::runtime {
+
+namespace {
+
+using equations::CarriedValues;
+using equations::kS0S1;
+using equations::kS7S2;
+using equations::kStatePairCount;
+using equations::StatePair;
+using equations::StatePairs;
+using matrix::Pair;
+
+constexpr Pair kHalf = {0.5, 0.5};
+constexpr Pair kOneSixth = {0.16666666666666666, 0.16666666666666666};
+
+// Between the stages of a step: what one stage left in the work area is
+// read back from there by the next, not carried across the stage's calls
+// of cos and sin in registers and copies of the compiler's own. An empty
+// statement that the compiler must assume reads and writes any memory.
+inline void keepInMemory() {
+#if defined(__GNUC__)
+    asm volatile("" ::: "memory");
+#endif
+}
+
+// What a Runge-Kutta step keeps between its stages, for every pair of
+// states: the states it starts from (which become the ones it ends with),
+// the rates of the closing evaluation before it (k1 = rates h) and the
+// increments k2 and k3.
+struct StepWork {
+    StatePairs saved;
+    StatePairs rates;
+    StatePairs k1;
+    StatePairs k2;
+    StatePairs k3;
+    CarriedValues carried;
+    Pair half;
+    // (R[0], R[1]) are constants of the parameter equations, which the
+    // equations leave to the integrator: for them every stage has the same
+    // increment k = (R[0], R[1]) h, so the stage states and the sum of a step
+    // are formed once per step length.
+    double constantsStep;
+    Pair constantHalfIncrement;  // k 0.5
+    Pair constantIncrement;      // k
+    Pair constantSixthOfSum;     // (k + k + k + k + k + k) / 6
+};
+
+inline void prepareConstantRates(StepWork& w, double h) {
+    const Pair k = w.rates.of[kS0S1] * h;
+    w.constantsStep = h;
+    w.constantHalfIncrement = k * kHalf;
+    w.constantIncrement = k;
+    w.constantSixthOfSum = (k + k + k + k + k + k) * kOneSixth;
+}
+
+// The angle's state S[7] is the first lane of its pair. Each stage forms
+// its S[7] from the R[7] of the stage before, handed on as soon as the
+// equations give it; the new S[7] of a step is formed as soon as its last
+// R[7] is known, apart from its pair. Neither waits for a call of cos and
+// sin, so both stay in registers.
+struct AngleChain {
+    double rate;   // R[7] of the stage before
+    double after;  // S[7] at the end of the step
+};
+
+// The four evaluations of a step, as stages: the states each gives the
+// equations, and what each makes of the rates it is given.
+struct FirstStage {
+    static constexpr bool kLimitsOrdered = true;
+    StepWork& w;
+    AngleChain& a;
+    double h;
+    double angleState() const {
+        return (a.rate * h) * 0.5 + w.saved.of[kS7S2][0];
+    }
+    void angleRate(double r7) { a.rate = r7; }
+    Pair state(StatePair i) const {
+        if (i == kS0S1) {
+            return w.constantHalfIncrement + w.saved.of[i];
+        }
+        return w.k1.of[i] * w.half + w.saved.of[i];
+    }
+    void rate(StatePair i, Pair r) { w.k2.of[i] = r * h; }
+};
+
+struct SecondStage {
+    static constexpr bool kLimitsOrdered = true;
+    StepWork& w;
+    AngleChain& a;
+    double h;
+    double angleState() const {
+        return (a.rate * h) * 0.5 + w.saved.of[kS7S2][0];
+    }
+    void angleRate(double r7) { a.rate = r7; }
+    Pair state(StatePair i) const {
+        if (i == kS0S1) {
+            return w.constantHalfIncrement + w.saved.of[i];
+        }
+        return w.k2.of[i] * w.half + w.saved.of[i];
+    }
+    void rate(StatePair i, Pair r) { w.k3.of[i] = r * h; }
+};
+
+// Its rates complete the step: the new states, each sum formed left to
+// right, (k1 + k2 + k2 + k3 + k3 + k4) / 6 + saved, take the place of the
+// states the step started from. The equations ask for the states of a pair
+// before they give its rates, so no state is asked for after it changed.
+struct ThirdStage {
+    static constexpr bool kLimitsOrdered = true;
+    StepWork& w;
+    AngleChain& a;
+    double h;
+    double angleState() const { return w.saved.of[kS7S2][0] + a.rate * h; }
+    void angleRate(double r7) {
+        const double k1 = w.k1.of[kS7S2][0];
+        const double k2 = w.k2.of[kS7S2][0];
+        const double k3 = w.k3.of[kS7S2][0];
+        const double k4 = r7 * h;
+        a.after = (k1 + k2 + k2 + k3 + k3 + k4) * kOneSixth[0] + w.saved.of[kS7S2][0];
+    }
+    Pair state(StatePair i) const {
+        if (i == kS0S1) {
+            return w.saved.of[i] + w.constantIncrement;
+        }
+        return w.saved.of[i] + w.k3.of[i];
+    }
+    void rate(StatePair i, Pair r) {
+        const Pair k1 = w.k1.of[i];
+        const Pair k4 = r * h;
+        w.saved.of[i] =
+            (k1 + w.k2.of[i] + w.k2.of[i] + w.k3.of[i] + w.k3.of[i] + k4) * kOneSixth +
+            w.saved.of[i];
+    }
+    // The constant rates' step.
+    void completeConstantRates() {
+        w.saved.of[kS0S1] = w.constantSixthOfSum + w.saved.of[kS0S1];
+    }
+};
+
+// The closing evaluation at the new states: its rates are the next step's
+// first stage, k1 = rates h for the next step's length h, or, after the
+// last inner step, the rates the record keeps.
+template <bool kAnotherFollows>
+struct ClosingStage {
+    static constexpr bool kLimitsOrdered = true;
+    StepWork& w;
+    AngleChain& a;
+    double nextH;
+    double angleState() const { return a.after; }
+    void angleRate(double r7) { a.rate = r7; }
+    Pair state(StatePair i) const { return w.saved.of[i]; }
+    void rate(StatePair i, Pair r) {
+        if constexpr (kAnotherFollows) {
+            w.k1.of[i] = r * nextH;
+        } else {
+            w.rates.of[i] = r;
+        }
+    }
+};
+
+}  // namespace
+
+uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
+                        const equations::StepInvariants& invariants) {
+    // Nothing in a run changes these, nor stopRequested.
+    const bool stopTimeDefined = instance.stopTimeDefined != 0;
+    const double stopTime = instance.stopTime;
+    const double stepSize = instance.stepSize;
+    const double target = (stopTimeDefined && !(tEnd < stopTime)) ? stopTime : tEnd;
+    // Drive limits in the wrong order or NaN are left to rk4Step: the
+    // stages here limit the drive values only between ordered limits.
+    if (instance.stopRequested == 1 || !invariants.limitsOrdered) {
+        return 0;
+    }
+    // The step from t as rk4Step takes it, and whether the run goes on after
+    // it: its end short of tEnd and of the stop time, and the clock moved.
+    const auto stepLength = [=](double t) {
+        return (target - t < stepSize) ? target - t : stepSize;
+    };
+    const auto anotherFollows = [=](double t, double next) {
+        return tEnd > next && !(stopTimeDefined && next >= stopTime) && next > t;
+    };
+    double t = instance.currentTime;
+    double h = stepLength(t);
+    double next = t + h;
+    if (!anotherFollows(t, next)) {
+        return 0;
+    }
+
+    double* const data = instance.modelData;
+    StepWork w;
+    w.saved = equations::loadStatePairs(data + kStatesStart);
+    w.rates = equations::loadStatePairs(data + kRatesStart);
+    AngleChain angle{w.rates.of[kS7S2][0], 0.0};
+    w.half = kHalf;
+    w.carried = equations::loadCarriedValues(data + kVariablesStart);
+    CarriedValues& carried = w.carried;
+    for (int i = 0; i < kStatePairCount; ++i) {
+        w.k1.of[i] = w.rates.of[i] * h;
+    }
+    uint32_t steps = 0;
+    bool anotherStep = true;
+    prepareConstantRates(w, h);
+    do {
+        if (h != w.constantsStep) {
+            prepareConstantRates(w, h);
+        }
+        FirstStage first{w, angle, h};
+        equations::evaluateDynamicPairs<false>(instance, invariants, first, carried);
+        keepInMemory();
+        SecondStage second{w, angle, h};
+        equations::evaluateDynamicPairs<false>(instance, invariants, second, carried);
+        keepInMemory();
+        ThirdStage third{w, angle, h};
+        equations::evaluateDynamicPairs<false>(instance, invariants, third, carried);
+        third.completeConstantRates();
+        keepInMemory();
+        ++steps;
+        t = next;
+        h = stepLength(t);
+        next = t + h;
+        anotherStep = anotherFollows(t, next);
+        if (anotherStep) {
+            ClosingStage<true> closing{w, angle, h};
+            equations::evaluateDynamicPairs<false>(instance, invariants, closing, carried);
+        } else {
+            ClosingStage<false> closing{w, angle, h};
+            equations::evaluateDynamicPairs<false>(instance, invariants, closing, carried);
+        }
+        keepInMemory();
+    } while (anotherStep);
+
+    equations::storeStatePairs(data + kStatesStart, w.saved);
+    equations::storeStatePairs(data + kRatesStart, w.rates);
+    equations::storeCarriedValues(data + kVariablesStart, carried);
+    instance.currentTime = t;
+    // Four evaluations per step, counted as one by one would count them.
+    instance.evaluationCount = static_cast<int32_t>(
+        static_cast<uint32_t>(instance.evaluationCount) + 4u * steps);
+    instance.majorStep = 1;
+    return steps;
+}
+
+}  // namespace tarvo::runtime
