@@ -1,7 +1,8 @@
 // Benchmark of the main loop on the default workload, as a host runs it:
-// instantiate, set up without stop time, initialise, inputs VR 203 = 1.0
-// and VR 204 = -0.5, then fmi2DoStep(k * 0.001, 0.001) for k = 0 .. N - 1
-// (N = 1000 by default: one unit of model time, 10^6 internal steps).
+// instantiate, set up without stop time, initialise, inputs channelA.input
+// = 1.0 and channelB.input = -0.5, then fmi2DoStep(k * 0.001, 0.001) for
+// k = 0 .. N - 1 (N = 1000 by default: one unit of model time, 10^6
+// internal steps).
 //
 //   tarvo_bench [--steps N] [--repeats R] [--instances I] [--other-cos-sin]
 //               LIBRARY [REFERENCE_LIBRARY]

@@ -16,13 +16,13 @@
 #include "fmi/fmi2_functions.h"
 #include "fmi/model_identity.h"
 #include "host/fmi_api.h"
-#include "runtime/model_data.h"
+#include "runtime/model_variables.h"
 
 namespace tarvo::bench {
 
 constexpr fmi2ValueReference kValueCount = runtime::kModelDataSize;
-constexpr fmi2ValueReference kInputA = 203;
-constexpr fmi2ValueReference kInputB = 204;
+constexpr fmi2ValueReference kInputA = runtime::valueReferenceOf("channelA.input");
+constexpr fmi2ValueReference kInputB = runtime::valueReferenceOf("channelB.input");
 
 inline void quietLogger(fmi2ComponentEnvironment, fmi2String, fmi2Status, fmi2String, fmi2String,
                         ...) {}

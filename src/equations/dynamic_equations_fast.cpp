@@ -16,7 +16,6 @@
 
 #include "equations/equations.h"
 #include "matrix/small_ops.h"
-#include "runtime/model_data.h"
 
 namespace tarvo::equations {
 

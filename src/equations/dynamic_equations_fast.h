@@ -28,9 +28,9 @@
 #include <limits>
 
 #include "equations/equations.h"
+#include "equations/step_invariants.h"
 #include "matrix/scalar.h"
 #include "matrix/small_ops.h"
-#include "runtime/model_data.h"
 
 // Inlined wherever it is used: the integrator keeps its values in registers
 // across the evaluations it makes.

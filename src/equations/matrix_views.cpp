@@ -1,8 +1,12 @@
 #include "matrix/ieee_arithmetic.h"
 
 #include "equations/equations.h"
+#include "matrix/lu.h"
 
 namespace tarvo::equations {
+
+static_assert(matrix::inverseWorkspaceSize(2) <= kInverseWorkspaceSize,
+              "a 2x2 inverse fits the workspace");
 
 namespace {
 

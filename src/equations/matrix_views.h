@@ -1,10 +1,13 @@
 // The matrices the equations work on: views of runs of model values, the
 // intermediate matrices T1 to T7 in the matrix storage, and the scratch of
 // the inverses. Names follow the runs they view (V31_34 is V[31..34]).
+// Layout and sizes only: the instance record holds all three, and this
+// header is part of what it includes.
 #ifndef TARVO_EQUATIONS_MATRIX_VIEWS_H
 #define TARVO_EQUATIONS_MATRIX_VIEWS_H
 
-#include "matrix/lu.h"
+#include <cstdint>
+
 #include "matrix/matrix_view.h"
 
 namespace tarvo::equations {
@@ -50,8 +53,6 @@ struct MatrixViews {
 constexpr int32_t kMatrixStorageSize = 22;
 // Scratch of the 2x2 inverses (14 of the 20 doubles are used).
 constexpr int32_t kInverseWorkspaceSize = 20;
-static_assert(matrix::inverseWorkspaceSize(2) <= kInverseWorkspaceSize,
-              "a 2x2 inverse fits the workspace");
 
 }  // namespace tarvo::equations
 

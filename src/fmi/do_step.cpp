@@ -4,7 +4,6 @@
 
 #include <cmath>
 
-#include "equations/equations.h"
 #include "fmi/fmi2_functions.h"
 #include "fmi/instance_state.h"
 #include "fmi/logging.h"
@@ -38,7 +37,7 @@ fmi2Status doStep(ModelInstance& instance, double communicationPoint, double ste
         return fmi2Error;  // an end that cannot be reached: nothing changes
     }
     if (instance.parametersChanged == 1) {
-        equations::evaluateParameterEquations(instance);
+        runtime::updateParameterDependents(instance);
         instance.parametersChanged = 0;
     }
     const double tEnd = endOfStep(instance, stepEnd);

@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "equations/equations.h"
 #include "fmi/fmi2_functions.h"
 #include "fmi/instance_state.h"
 #include "fmi/logging.h"
@@ -33,10 +32,9 @@ void enterInstantiationState(ModelInstance& instance) {
     instance.stopRequested = 0;
     instance.parametersChanged = 0;
     instance.initializationRunning = 0;
-    runtime::bindSections(instance);
-    // Built here already, so that evaluating the model before set-up works
-    // on the zero data instead of through null views.
-    equations::setupMatrixViews(instance);
+    // The views too, so that evaluating the model before set-up works on the
+    // zero data instead of through null views.
+    runtime::bindSectionsAndViews(instance);
 }
 
 namespace {

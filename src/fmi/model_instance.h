@@ -1,7 +1,12 @@
-// The record behind an fmi2Component. Every subsystem works on this one
-// record; only the fmi layer touches the host's callbacks. The field order
-// is fixed: value references index modelData, and snapshots copy the record
-// as one block.
+// The record behind an fmi2Component: the one data contract of the unit.
+// Every subsystem works on this record, and it is the only header of the fmi
+// layer that the runtime and the equations include. It declares the record
+// and nothing with behaviour, so it includes only what the fields are made
+// of: the FMI types (the host's callback record), the layout of the model
+// data and the integrator's work area, and the matrix views and storage
+// sizes. Only the fmi layer touches the host's callbacks. The field order is
+// fixed: value references index modelData, and snapshots copy the record as
+// one block.
 #ifndef TARVO_FMI_MODEL_INSTANCE_H
 #define TARVO_FMI_MODEL_INSTANCE_H
 
@@ -9,7 +14,7 @@
 #include <type_traits>
 
 #include "equations/matrix_views.h"
-#include "fmi/fmi2_functions.h"
+#include "fmi/fmi2_types.h"
 #include "runtime/model_data.h"
 
 namespace tarvo {

@@ -14,7 +14,34 @@ namespace tarvo::fmi {
 
 namespace {
 
+// A field added to the record must be restored below or named among the
+// fields left as the instance has them, with the reason. Two guards stop the
+// build until it is: the size of the record on 64-bit platforms (every
+// platform the unit ships for), and the list of every field in
+// restoreSnapshot, which a new field makes too short even where it fills
+// padding.
+static_assert(sizeof(void*) != 8 || sizeof(ModelInstance) == 3744,
+              "the record changed: restore the new field or say why a restore leaves it");
+
 void restoreSnapshot(ModelInstance& instance, const ModelInstance& snapshot) {
+    // Every field, in record order. Left as the instance has them:
+    // - functions, instanceName, resourcePath: what the instance borrows and
+    //   owns; a snapshot's are another instance's, or freed by now;
+    // - initializationRunning: 1 only while initializeModel runs, so 0
+    //   whenever a host takes or restores a snapshot;
+    // - matrixViews and the six section pointers: they point into the record
+    //   that holds them, a snapshot's into its source;
+    // - matrixStorage, inverseWorkspace: scratch of the equations, which
+    //   every evaluation forms anew from modelData or checks against it (the
+    //   fast equations keep their last inverse beside its operand); an
+    //   inverse whose matrix is singular stays as this instance last had it;
+    // - rkWork: written by every Runge-Kutta step before it is read.
+    [[maybe_unused]] const auto& [functions, instanceName, resourcePath, startTime, stopTime,
+                                  stopTimeDefined, stepSize, currentTime, evaluationCount,
+                                  initialPhase, majorStep, stopRequested, parametersChanged,
+                                  initializationRunning, modelData, matrixViews, matrixStorage,
+                                  inverseWorkspace, rkWork, constants, parameters, initialValues,
+                                  variables, states, rates] = snapshot;
     std::memcpy(instance.modelData, snapshot.modelData, sizeof instance.modelData);
     instance.startTime = snapshot.startTime;
     instance.stopTime = snapshot.stopTime;

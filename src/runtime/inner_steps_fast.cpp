@@ -15,6 +15,7 @@
 #include "matrix/ieee_arithmetic.h"
 
 #include "equations/dynamic_equations_fast.h"
+#include "runtime/integrator.h"
 #include "runtime/model_runtime.h"
 
 namespace tarvo::runtime {

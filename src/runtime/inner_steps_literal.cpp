@@ -2,6 +2,7 @@
 // record, as the step driver describes it: no inner steps of its own.
 #include "matrix/ieee_arithmetic.h"
 
+#include "runtime/integrator.h"
 #include "runtime/model_runtime.h"
 
 namespace tarvo::runtime {

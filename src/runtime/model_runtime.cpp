@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "equations/equations.h"
+#include "runtime/integrator.h"
 
 namespace tarvo::runtime {
 
@@ -42,6 +43,10 @@ int initializeModel(ModelInstance& instance) {
     instance.initialPhase = 0;
     instance.initializationRunning = 0;
     return 1;
+}
+
+void updateParameterDependents(ModelInstance& instance) {
+    equations::evaluateParameterEquations(instance);
 }
 
 int doModelStep(ModelInstance& instance, double time, double targetTime) {

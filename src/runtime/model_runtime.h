@@ -1,10 +1,10 @@
-// The model runtime's entry points for the fmi layer: start values,
-// initialisation, one internal step with its outputs, termination.
-// Routines that report return 1 on success.
+// The model runtime's entry points for the fmi layer: the record's sections
+// and views, start values, initialisation, the parameter update, the
+// internal steps of a communication step, termination. The fmi layer calls
+// nothing below the runtime. Routines that report return 1 on success.
 #ifndef TARVO_RUNTIME_MODEL_RUNTIME_H
 #define TARVO_RUNTIME_MODEL_RUNTIME_H
 
-#include "equations/equations.h"
 #include "fmi/model_instance.h"
 
 namespace tarvo::runtime {
@@ -12,11 +12,20 @@ namespace tarvo::runtime {
 // Points the six section pointers at the record's own modelData.
 void bindSections(ModelInstance& instance);
 
+// The section pointers as bindSections sets them, and the matrix views on
+// those sections and the matrix storage: a record evaluated before set-up
+// then works on its zero data instead of through null views.
+void bindSectionsAndViews(ModelInstance& instance);
+
 // pi, the parameter defaults, zero initial values copied into the states,
 // and the matrix views.
 void setStartValues(ModelInstance& instance);
 
 int initializeModel(ModelInstance& instance);
+
+// After a parameter write: the parameter-dependent equations again (R[0],
+// the row vectors and the quantisation half-steps).
+void updateParameterDependents(ModelInstance& instance);
 
 // One internal step from time towards targetTime, then the outputs.
 int doModelStep(ModelInstance& instance, double time, double targetTime);
@@ -36,22 +45,9 @@ enum class StepRunEnd {
 };
 StepRunEnd runSteps(ModelInstance& instance, double tEnd);
 
-// Of the steps runSteps takes from the current clock towards tEnd, all those
-// that another step follows, in one go (none when the next step is the
-// run's last); returns how many. The record is left as those steps leave
-// it, but for what nothing reads: the integrator's work area and the
-// variables that the run's last step, a full doModelStep, writes anew.
-uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
-                        const equations::StepInvariants& invariants);
-
 int terminateModel(ModelInstance& instance, double time);
 int clearWorkArea(ModelInstance& instance);
 void preStepHook(ModelInstance& instance);
-
-// One classical Runge-Kutta 4 step of at most stepSize towards targetTime;
-// the invariants are those of the current parameters and inputs.
-int rk4Step(ModelInstance& instance, double targetTime,
-            const equations::StepInvariants& invariants);
 
 }  // namespace tarvo::runtime
 

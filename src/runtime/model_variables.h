@@ -532,7 +532,8 @@ constexpr ModelVariable kModelVariables[] = {
      "spare slot, not used by the model"},
 };
 
-constexpr uint32_t kInputReferences[] = {203, 204};
+// The equations read the two inputs as V[135] and V[136].
+constexpr uint32_t kInputReferences[] = {kVariablesStart + 135, kVariablesStart + 136};
 constexpr uint32_t kOutputCount = 23;
 
 // A start value is declared for the constant, the parameters, the initial
@@ -553,15 +554,37 @@ constexpr double startValue(uint32_t valueReference) {
     return 0.0;
 }
 
-namespace model_variables_checks {
-
-constexpr bool sameName(const char* a, const char* b) {
+constexpr bool sameVariableName(const char* a, const char* b) {
     while (*a != '\0' && *a == *b) {
         ++a;
         ++b;
     }
     return *a == *b;
 }
+
+// Where a name is not in the table. Not constexpr, so that a constant
+// expression looking up an unknown name does not compile.
+inline uint32_t noSuchVariable() {
+    return kModelDataSize;
+}
+
+// The value reference of the variable with this name: tests and tools name
+// the values they use instead of writing their numbers, so that a variable
+// inserted into the table cannot silently move them. Meant for constant
+// expressions,
+//   constexpr uint32_t kInputA = valueReferenceOf("channelA.input");
+// where an unknown name stops the build; at run time an unknown name gives
+// kModelDataSize, a value reference that every call refuses.
+constexpr uint32_t valueReferenceOf(const char* name) {
+    for (const ModelVariable& variable : kModelVariables) {
+        if (sameVariableName(variable.name, name)) {
+            return variable.valueReference;
+        }
+    }
+    return noSuchVariable();
+}
+
+namespace model_variables_checks {
 
 constexpr bool rowsInValueReferenceOrder() {
     for (uint32_t i = 0; i < kModelDataSize; ++i) {
@@ -575,7 +598,7 @@ constexpr bool rowsInValueReferenceOrder() {
 constexpr bool namesUnique() {
     for (uint32_t i = 0; i < kModelDataSize; ++i) {
         for (uint32_t j = i + 1; j < kModelDataSize; ++j) {
-            if (sameName(kModelVariables[i].name, kModelVariables[j].name)) {
+            if (sameVariableName(kModelVariables[i].name, kModelVariables[j].name)) {
                 return false;
             }
         }
@@ -603,7 +626,7 @@ constexpr bool combinationValid(const ModelVariable& v) {
 }
 
 // Sections as the model defines them: C[0] the one constant, P and IV the
-// parameters (IV fixed), the inputs at 203 and 204, 23 outputs among the
+// parameters (IV fixed), the inputs at V[135] and V[136], 23 outputs among the
 // variables, states, rates and the spare slot local.
 constexpr bool sectionsMatch() {
     uint32_t outputs = 0;
@@ -641,6 +664,9 @@ static_assert(model_variables_checks::rowsInValueReferenceOrder(), "row i descri
 static_assert(model_variables_checks::namesUnique(), "every name appears once");
 static_assert(model_variables_checks::sectionsMatch(),
               "causality, variability and initial follow the sections of the model data");
+static_assert(valueReferenceOf("channelA.input") == kInputReferences[0] &&
+                  valueReferenceOf("channelB.input") == kInputReferences[1],
+              "the inputs' names stand where the equations read them");
 
 }  // namespace tarvo::runtime
 

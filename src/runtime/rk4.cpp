@@ -4,8 +4,9 @@
 // need only give the rates, and the closing full one.
 #include "matrix/ieee_arithmetic.h"
 
+#include "runtime/integrator.h"
+
 #include "equations/equations.h"
-#include "runtime/model_runtime.h"
 
 namespace tarvo::runtime {
 

@@ -17,6 +17,11 @@ void bindSections(ModelInstance& instance) {
     instance.rates = data + kRatesStart;
 }
 
+void bindSectionsAndViews(ModelInstance& instance) {
+    bindSections(instance);
+    equations::setupMatrixViews(instance);
+}
+
 void setStartValues(ModelInstance& instance) {
     instance.constants[0] = kPi;
     for (uint32_t i = 0; i < kParameterCount; ++i) {

@@ -34,13 +34,16 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kPi = 3.141592653589793;
 
-// Value references by section.
-constexpr fmi2ValueReference kParameter = 1;      // P[i] is kParameter + i
-constexpr fmi2ValueReference kInitialValue = 48;  // IV[i]
-constexpr fmi2ValueReference kVariable = 68;      // V[i]
-constexpr fmi2ValueReference kState = 206;        // S[i]
-constexpr fmi2ValueReference kInputA = 203;
-constexpr fmi2ValueReference kInputB = 204;
+// Value references by section: P[i] is kParameter + i.
+using tarvo::bench::kInputA;
+using tarvo::bench::kInputB;
+constexpr fmi2ValueReference kParameter = tarvo::runtime::kParametersStart;
+constexpr fmi2ValueReference kInitialValue = tarvo::runtime::kInitialValuesStart;
+constexpr fmi2ValueReference kVariable = tarvo::runtime::kVariablesStart;
+constexpr fmi2ValueReference kState = tarvo::runtime::kStatesStart;
+constexpr int kParameterCount = tarvo::runtime::kParameterCount;
+constexpr int kVariableCount = tarvo::runtime::kVariableCount;
+constexpr int kStateCount = tarvo::runtime::kStateCount;
 
 const double kSpecialValues[] = {0.0,     -0.0,     1.0,    -1.0,     0.5,   0.2,
                                  2.0,     1e300,    -1e300, 1e-300,   -1e-300, 5e-324,
@@ -283,7 +286,7 @@ struct Family {
     auto result = twin.setUp(stopTimeDefined, stopTime);
     if (!result) return result;
     if (!(result = twin.enterInitialisation())) return result;
-    for (fmi2ValueReference i = 0; i < 47; ++i) {
+    for (fmi2ValueReference i = 0; i < tarvo::runtime::kParameterCount; ++i) {
         if (random.chance(family.parameterChance)) {
             const double usual = twin.value(kParameter + i);
             if (!(result = twin.set(kParameter + i, randomValue(random, usual, family.specialChance)))) {
@@ -291,7 +294,7 @@ struct Family {
             }
         }
     }
-    for (fmi2ValueReference i = 0; i < 20; ++i) {
+    for (fmi2ValueReference i = 0; i < tarvo::runtime::kInitialValueCount; ++i) {
         if (random.chance(family.initialChance)) {
             if (!(result = twin.set(kInitialValue + i,
                                     randomValue(random, random.between(-1.0, 1.0),
@@ -313,13 +316,13 @@ struct Family {
                     vr = random.chance(0.5) ? kInputA : kInputB;
                     break;
                 case 1:
-                    vr = kState + static_cast<fmi2ValueReference>(random.below(20));
+                    vr = kState + static_cast<fmi2ValueReference>(random.below(kStateCount));
                     break;
                 case 2:
-                    vr = kParameter + static_cast<fmi2ValueReference>(random.below(47));
+                    vr = kParameter + static_cast<fmi2ValueReference>(random.below(kParameterCount));
                     break;
                 default:
-                    vr = kVariable + static_cast<fmi2ValueReference>(random.below(138));
+                    vr = kVariable + static_cast<fmi2ValueReference>(random.below(kVariableCount));
                     break;
             }
             if (!(result = twin.set(vr, randomValue(random, twin.value(vr), family.specialChance)))) {

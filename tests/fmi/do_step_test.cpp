@@ -13,8 +13,8 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr fmi2ValueReference kConstantRate = 3;  // P[2], copied into R[0]
-constexpr fmi2ValueReference kRateZero = 226;    // R[0]
+constexpr fmi2ValueReference kConstantRate = valueReferenceOf("level.constantRate");  // P[2]
+constexpr fmi2ValueReference kRateZero = valueReferenceOf("rates[0]");  // R[0] = P[2]
 
 class DoStep : public FmiTest {
 protected:
@@ -80,9 +80,9 @@ TEST_F(DoStep, AStepThatEndsBehindTheClockOnlyUpdatesParameters) {
 // The outputs copy states and results of the last internal step, whichever
 // way a call ends; a call that integrates nothing leaves them as they are.
 TEST_F(DoStep, OutputsFollowTheLastInternalStepOfEveryCall) {
-    constexpr fmi2ValueReference kOutput = 205;  // V[137], a copy of S[8]
-    constexpr fmi2ValueReference kSource = 214;  // S[8]
-    ASSERT_EQ(host.setReal(instance.get(), 203, 1.0), fmi2OK);
+    constexpr fmi2ValueReference kOutput = valueReferenceOf("channelA.quantisedState");
+    constexpr fmi2ValueReference kSource = valueReferenceOf("states[8]");  // copied into it
+    ASSERT_EQ(host.setReal(instance.get(), kInputA, 1.0), fmi2OK);
     ASSERT_EQ(step(0.0, 2e-5), fmi2OK);
     ASSERT_NE(host.getReal(instance.get(), kSource), 0.0);
     EXPECT_EQ(host.getReal(instance.get(), kOutput), host.getReal(instance.get(), kSource));
@@ -92,7 +92,7 @@ TEST_F(DoStep, OutputsFollowTheLastInternalStepOfEveryCall) {
     EXPECT_EQ(host.getReal(instance.get(), kOutput), -5.0);
 
     stopAt(1e-5, 0.0);
-    ASSERT_EQ(host.setReal(instance.get(), 203, 1.0), fmi2OK);
+    ASSERT_EQ(host.setReal(instance.get(), kInputA, 1.0), fmi2OK);
     ASSERT_EQ(host.setReal(instance.get(), kOutput, -5.0), fmi2OK);
     EXPECT_EQ(step(0.0, 2e-5), fmi2Error);  // stops at 1e-5 with the message
     EXPECT_EQ(r().currentTime, 1e-5);

@@ -199,12 +199,12 @@ TEST_F(Instantiate, AFreshRecordHoldsTheInstantiationState) {
     for (double value : r.modelData) {
         EXPECT_TRUE(sameBits(value, 0.0));
     }
-    EXPECT_EQ(r.constants, &r.modelData[0]);
-    EXPECT_EQ(r.parameters, &r.modelData[1]);
-    EXPECT_EQ(r.initialValues, &r.modelData[48]);
-    EXPECT_EQ(r.variables, &r.modelData[68]);
-    EXPECT_EQ(r.states, &r.modelData[206]);
-    EXPECT_EQ(r.rates, &r.modelData[226]);
+    EXPECT_EQ(r.constants, &r.modelData[valueReferenceOf("pi")]);
+    EXPECT_EQ(r.parameters, &r.modelData[valueReferenceOf("level.capacity")]);
+    EXPECT_EQ(r.initialValues, &r.modelData[valueReferenceOf("initialValues[0]")]);
+    EXPECT_EQ(r.variables, &r.modelData[valueReferenceOf("level.driveFactor")]);
+    EXPECT_EQ(r.states, &r.modelData[valueReferenceOf("level.integral[0]")]);
+    EXPECT_EQ(r.rates, &r.modelData[valueReferenceOf("rates[0]")]);
     // The views exist already and point into this record.
     const auto* begin = reinterpret_cast<const unsigned char*>(&r);
     const auto* end = begin + sizeof r;
@@ -231,10 +231,10 @@ TEST_F(Instantiate, InstancesFromOneCallbackRecordAreIndependent) {
     InstanceHandle first = host.instantiate("first");
     InstanceHandle second = host.instantiate("second");
     ASSERT_TRUE(first && second);
-    ASSERT_EQ(host.setReal(first.get(), 203, 4.5), fmi2OK);
-    EXPECT_EQ(host.getReal(second.get(), 203), 0.0);
+    ASSERT_EQ(host.setReal(first.get(), kInputA, 4.5), fmi2OK);
+    EXPECT_EQ(host.getReal(second.get(), kInputA), 0.0);
     first.reset();
-    EXPECT_EQ(host.getReal(second.get(), 203), 0.0);
+    EXPECT_EQ(host.getReal(second.get(), kInputA), 0.0);
     EXPECT_STREQ(record(second).instanceName, "second");
 }
 

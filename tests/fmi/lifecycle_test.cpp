@@ -10,10 +10,9 @@
 namespace tarvo::testing {
 namespace {
 
-constexpr fmi2ValueReference kCapacity = 1;        // P[0], default 2500
-constexpr fmi2ValueReference kFirstStart = 48;     // IV[0]
-constexpr fmi2ValueReference kFirstState = 206;    // S[0]
-constexpr fmi2ValueReference kInputA = 203;        // V[135]
+constexpr fmi2ValueReference kCapacity = valueReferenceOf("level.capacity");  // default 2500
+constexpr fmi2ValueReference kFirstStart = valueReferenceOf("initialValues[0]");
+constexpr fmi2ValueReference kFirstState = valueReferenceOf("level.integral[0]");  // S[0]
 
 class Lifecycle : public FmiTest {};
 
@@ -28,7 +27,7 @@ TEST_F(Lifecycle, SetupRecordsTimesAndLoadsDefaultsOverHostValues) {
     EXPECT_EQ(r.stopTimeDefined, 1);
     EXPECT_EQ(r.stopTime, 10.0);
     EXPECT_EQ(r.currentTime, 0.0);  // the model's clock is its own
-    EXPECT_EQ(host.getReal(instance.get(), 0), 3.141592653589793);
+    EXPECT_EQ(host.getReal(instance.get(), valueReferenceOf("pi")), 3.141592653589793);
     EXPECT_EQ(host.getReal(instance.get(), kCapacity), 2500.0);
     EXPECT_EQ(host.getReal(instance.get(), kFirstStart), 0.0);
     EXPECT_EQ(host.getReal(instance.get(), kFirstState), 0.0);
@@ -151,7 +150,7 @@ TEST_F(Lifecycle, ResetReturnsToTheInstantiationStateKeepingWhatTheInstanceOwns)
     InstanceHandle used = host.initialised(kTestInstanceName, true, 1.0);
     ModelInstance& r = record(used);
     ASSERT_EQ(host.setReal(used.get(), kCapacity, 100.0), fmi2OK);
-    ASSERT_EQ(host.setReal(used.get(), 246, 4.0), fmi2OK);
+    ASSERT_EQ(host.setReal(used.get(), valueReferenceOf("spare"), 4.0), fmi2OK);
     ASSERT_EQ(api.fmi2DoStep(used.get(), 0.0, 2e-5, fmi2True), fmi2OK);
     r.stopRequested = 1;
     const fmi2CallbackFunctions* functions = r.functions;

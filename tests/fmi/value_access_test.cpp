@@ -34,17 +34,17 @@ protected:
 TEST_F(ValueAccess, RealsTravelUnchangedThroughEveryReference) {
     std::vector<fmi2ValueReference> vrs;
     std::vector<double> values;
-    for (fmi2ValueReference vr = 0; vr < 247; ++vr) {
+    for (fmi2ValueReference vr = 0; vr < runtime::kModelDataSize; ++vr) {
         vrs.push_back(vr);
         values.push_back(vr % 3 == 0 ? -0.0 : 1.0 / (vr + 0.5));
     }
     values[7] = kNaN;
-    values[246] = -kInf;
+    values[runtime::kSpareSlot] = -kInf;
     ASSERT_EQ(api.fmi2SetReal(instance.get(), vrs.data(), vrs.size(), values.data()), fmi2OK);
-    std::vector<double> back(247, 1.0);
+    std::vector<double> back(runtime::kModelDataSize, 1.0);
     ASSERT_EQ(api.fmi2GetReal(instance.get(), vrs.data(), vrs.size(), back.data()), fmi2OK);
     EXPECT_TRUE(sameBits(back, values));
-    EXPECT_TRUE(sameBits(modelData()[246], -kInf));
+    EXPECT_TRUE(sameBits(modelData()[runtime::kSpareSlot], -kInf));
 }
 
 TEST_F(ValueAccess, IntegersTruncateTowardZeroAndOutOfRangeGivesTheMostNegative) {
@@ -56,8 +56,8 @@ TEST_F(ValueAccess, IntegersTruncateTowardZeroAndOutOfRangeGivesTheMostNegative)
     constexpr size_t n = sizeof stored / sizeof stored[0];
     std::vector<fmi2ValueReference> vrs;
     for (size_t i = 0; i < n; ++i) {
-        vrs.push_back(static_cast<fmi2ValueReference>(68 + i));
-        modelData()[68 + i] = stored[i];
+        vrs.push_back(static_cast<fmi2ValueReference>(runtime::kVariablesStart + i));
+        modelData()[runtime::kVariablesStart + i] = stored[i];
     }
     std::vector<fmi2Integer> values(n, kPattern);
     ASSERT_EQ(api.fmi2GetInteger(instance.get(), vrs.data(), n, values.data()), fmi2OK);
@@ -72,8 +72,8 @@ TEST_F(ValueAccess, OnlyExactlyOneReadsAsTrue) {
     constexpr size_t n = sizeof stored / sizeof stored[0];
     std::vector<fmi2ValueReference> vrs;
     for (size_t i = 0; i < n; ++i) {
-        vrs.push_back(static_cast<fmi2ValueReference>(100 + i));
-        modelData()[100 + i] = stored[i];
+        vrs.push_back(static_cast<fmi2ValueReference>(runtime::kVariablesStart + 32 + i));
+        modelData()[runtime::kVariablesStart + 32 + i] = stored[i];
     }
     std::vector<fmi2Boolean> values(n, kPattern);
     ASSERT_EQ(api.fmi2GetBoolean(instance.get(), vrs.data(), n, values.data()), fmi2OK);
@@ -83,38 +83,46 @@ TEST_F(ValueAccess, OnlyExactlyOneReadsAsTrue) {
 }
 
 TEST_F(ValueAccess, IntegerAndBooleanWritesStoreExactDoubles) {
-    const fmi2ValueReference vrs[] = {203, 204, 205};
+    const fmi2ValueReference vrs[] = {kInputA, kInputB,
+                                      valueReferenceOf("channelA.quantisedState")};
     const fmi2Integer integers[] = {-7, INT32_MIN, INT32_MAX};
     ASSERT_EQ(api.fmi2SetInteger(instance.get(), vrs, 3, integers), fmi2OK);
-    EXPECT_EQ(modelData()[203], -7.0);
-    EXPECT_EQ(modelData()[204], -2147483648.0);
-    EXPECT_EQ(modelData()[205], 2147483647.0);
+    EXPECT_EQ(modelData()[vrs[0]], -7.0);
+    EXPECT_EQ(modelData()[vrs[1]], -2147483648.0);
+    EXPECT_EQ(modelData()[vrs[2]], 2147483647.0);
 
     const fmi2Boolean booleans[] = {5, 0, -1};
     ASSERT_EQ(api.fmi2SetBoolean(instance.get(), vrs, 3, booleans), fmi2OK);
-    EXPECT_TRUE(sameBits(modelData()[203], 1.0));
-    EXPECT_TRUE(sameBits(modelData()[204], 0.0));
-    EXPECT_TRUE(sameBits(modelData()[205], 1.0));
+    EXPECT_TRUE(sameBits(modelData()[vrs[0]], 1.0));
+    EXPECT_TRUE(sameBits(modelData()[vrs[1]], 0.0));
+    EXPECT_TRUE(sameBits(modelData()[vrs[2]], 1.0));
 }
 
 TEST_F(ValueAccess, AReferenceGivenTwiceKeepsTheLastValue) {
-    const fmi2ValueReference vrs[] = {203, 203};
+    const fmi2ValueReference vrs[] = {kInputA, kInputA};
     const double values[] = {1.0, 2.0};
     ASSERT_EQ(api.fmi2SetReal(instance.get(), vrs, 2, values), fmi2OK);
-    EXPECT_EQ(modelData()[203], 2.0);
+    EXPECT_EQ(modelData()[kInputA], 2.0);
 }
 
 TEST_F(ValueAccess, WritingAParameterRaisesTheFlagInEveryType) {
     const double real = 1.0;
     const fmi2Integer integer = 1;
     const fmi2Boolean boolean = 1;
-    for (fmi2ValueReference vr : {0u, 48u, 67u, 68u, 206u, 246u}) {
+    // Around the parameters' section: the constant, the initial values, the
+    // first variable, the first state and the spare slot.
+    for (fmi2ValueReference vr :
+         {valueReferenceOf("pi"), valueReferenceOf("initialValues[0]"),
+          valueReferenceOf("initialValues[19]"), valueReferenceOf("level.driveFactor"),
+          valueReferenceOf("level.integral[0]"), valueReferenceOf("spare")}) {
         ASSERT_EQ(api.fmi2SetReal(instance.get(), &vr, 1, &real), fmi2OK);
         ASSERT_EQ(api.fmi2SetInteger(instance.get(), &vr, 1, &integer), fmi2OK);
         ASSERT_EQ(api.fmi2SetBoolean(instance.get(), &vr, 1, &boolean), fmi2OK);
         EXPECT_EQ(data().parametersChanged, 0) << vr;
     }
-    for (fmi2ValueReference vr : {1u, 24u, 47u}) {
+    for (fmi2ValueReference vr : {valueReferenceOf("level.capacity"),
+                                  valueReferenceOf("parameters[23]"),
+                                  valueReferenceOf("parameters[46]")}) {
         data().parametersChanged = 0;
         ASSERT_EQ(api.fmi2SetReal(instance.get(), &vr, 1, &real), fmi2OK);
         EXPECT_EQ(data().parametersChanged, 1) << vr;
@@ -140,8 +148,9 @@ TEST_F(ValueAccess, EmptyCallsSucceedWithoutTouchingAnything) {
 
 TEST_F(ValueAccess, ABadReferenceRefusesTheWholeWrite) {
     // Valid references first, including a parameter: none of them is written.
-    const fmi2ValueReference vrs[] = {1, 203, 247};
-    const fmi2ValueReference wrapped[] = {203, 0xFFFFFFFFu};
+    const fmi2ValueReference vrs[] = {valueReferenceOf("level.capacity"), kInputA,
+                                      runtime::kModelDataSize};
+    const fmi2ValueReference wrapped[] = {kInputA, 0xFFFFFFFFu};
     const double reals[] = {9.0, 9.0, 9.0};
     const fmi2Integer integers[] = {9, 9, 9};
     const fmi2Boolean booleans[] = {1, 1, 1};
@@ -154,8 +163,8 @@ TEST_F(ValueAccess, ABadReferenceRefusesTheWholeWrite) {
 }
 
 TEST_F(ValueAccess, ABadReferenceRefusesTheWholeRead) {
-    const fmi2ValueReference vrs[] = {0, 203, 247};
-    modelData()[203] = 3.0;
+    const fmi2ValueReference vrs[] = {valueReferenceOf("pi"), kInputA, runtime::kModelDataSize};
+    modelData()[kInputA] = 3.0;
     double reals[3] = {-1.0, -1.0, -1.0};
     fmi2Integer integers[3] = {kPattern, kPattern, kPattern};
     fmi2Boolean booleans[3] = {kPattern, kPattern, kPattern};
@@ -170,7 +179,7 @@ TEST_F(ValueAccess, ABadReferenceRefusesTheWholeRead) {
 }
 
 TEST_F(ValueAccess, MissingArraysOrInstanceFailTheCall) {
-    const fmi2ValueReference vr = 203;
+    const fmi2ValueReference vr = kInputA;
     double real = 1.0;
     fmi2Integer integer = 1;
     fmi2Boolean boolean = 1;
@@ -203,7 +212,7 @@ TEST_F(ValueAccess, MissingArraysOrInstanceFailTheCall) {
 }
 
 TEST_F(ValueAccess, StringsAreNotSupported) {
-    const fmi2ValueReference vr = 203;
+    const fmi2ValueReference vr = kInputA;
     fmi2String text = "untouched";
     const fmi2String input = "x";
     const RecordBytes before(data());

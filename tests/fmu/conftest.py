@@ -73,6 +73,12 @@ def unpacked(fmu_path, tmp_path_factory):
 
 
 @pytest.fixture(scope="session")
+def references(model_description):
+    """Value references by variable name: tests name the values they use."""
+    return {v.name: v.valueReference for v in model_description.modelVariables}
+
+
+@pytest.fixture(scope="session")
 def names(model_description):
     """Variable names in value-reference order."""
     ordered = sorted(model_description.modelVariables, key=lambda v: v.valueReference)

@@ -108,9 +108,11 @@ def test_declared_start_values_are_what_the_unit_loads(unpacked, model_descripti
     assert [v.valueReference for v in ordered] == list(range(VALUE_COUNT))
     declared = {v.valueReference: float(v.start) for v in ordered if v.start is not None}
     # The constant, the 47 parameters, the 20 initial values and the 2 inputs.
-    assert sorted(declared) == list(range(68)) + [203, 204]
+    with_start = [v.valueReference for v in ordered
+                  if v.variability == "constant" or v.causality in ("parameter", "input")]
+    assert sorted(declared) == with_start and len(with_start) == 1 + 47 + 20 + 2
     for reference, start in declared.items():
-        if reference not in (203, 204):  # inputs are zero until the host writes them
+        if ordered[reference].causality != "input":  # zero until the host writes them
             assert float.hex(start) == loaded[reference], ordered[reference].name
 
 
@@ -144,7 +146,7 @@ def changed_value(start):
     return start * 1.5 + 0.25
 
 
-def test_fixed_and_tunable_keep_their_promise(unpacked, model_description):
+def test_fixed_and_tunable_keep_their_promise(unpacked, model_description, references):
     """Writing a fixed parameter after initialisation changes nothing but
     itself; writing a tunable one changes the run."""
     parameters = [v for v in model_description.modelVariables if v.causality == "parameter"]
@@ -155,9 +157,10 @@ def test_fixed_and_tunable_keep_their_promise(unpacked, model_description):
         host.slave.reset()  # back to the clock and data of a new instance
         host.slave.setupExperiment(startTime=0.0)
         if regime["capacity"] is not None:
-            host.slave.setReal([1], [regime["capacity"]])
+            host.slave.setReal([references["level.capacity"]], [regime["capacity"]])
         host.slave.enterInitializationMode()
-        host.slave.setReal([203, 204], list(regime["inputs"]))
+        host.slave.setReal([references["channelA.input"], references["channelB.input"]],
+                           list(regime["inputs"]))
         host.slave.exitInitializationMode()
         take_steps(host, 0, regime["settle"])
         state = host.slave.getFMUstate()

@@ -32,11 +32,6 @@ SWITCH_TIME = 0.5
 
 
 @pytest.fixture(scope="session")
-def references(model_description):
-    return {v.name: v.valueReference for v in model_description.modelVariables}
-
-
-@pytest.fixture(scope="session")
 def outputs(model_description):
     return [v.name for v in model_description.modelVariables if v.causality == "output"]
 

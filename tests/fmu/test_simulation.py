@@ -34,26 +34,27 @@ def test_start_values_and_input_signals_reach_the_model(unpacked, model_descript
         assert result["variables[98]"][k] == (-0.25 if before_step else 0.75)
 
 
-def test_fmu_state_repeats_a_step_exactly(unpacked, model_description):
+def test_fmu_state_repeats_a_step_exactly(unpacked, model_description, references):
+    inputs = [references["channelA.input"], references["channelB.input"]]
     host = SlaveHost(unpacked, model_description)
     slave = host.slave
     slave.instantiate()
     slave.setupExperiment(startTime=0.0)
     slave.enterInitializationMode()
     slave.exitInitializationMode()
-    slave.setReal([203, 204], [1.0, -0.5])
+    slave.setReal(inputs, [1.0, -0.5])
     for k in range(3):
         slave.doStep(currentCommunicationPoint=k * 1e-3, communicationStepSize=1e-3)
     before = host.all_values()
     state = slave.getFMUstate()
 
-    slave.setReal([203], [2.0])
+    slave.setReal(inputs[:1], [2.0])
     slave.doStep(currentCommunicationPoint=3e-3, communicationStepSize=1e-3)
     first = host.all_values()
 
     slave.setFMUstate(state)
     assert host.all_values() == before
-    slave.setReal([203], [2.0])
+    slave.setReal(inputs[:1], [2.0])
     slave.doStep(currentCommunicationPoint=3e-3, communicationStepSize=1e-3)
     assert host.all_values() == first
     assert first != before

@@ -104,14 +104,20 @@ fmi2Integer integerValue(Input& in) {
     return static_cast<fmi2Integer>(in.word());
 }
 
-// 0..246 are the model's references; the rest of the byte range names
-// references beyond the data area, up to the largest.
+// Bytes 0..246 are the model's references as they stand; the rest of the
+// byte range names references beyond the data area, up to the largest. The
+// corpus is written in this encoding (host_calls_seeds.py).
+constexpr uint8_t kFirstByteBeyond = 247;
+static_assert(kFirstByteBeyond == tarvo::runtime::kModelDataSize,
+              "the model data changed size: review the encoding and the corpus");
+
 fmi2ValueReference valueReference(Input& in) {
     const uint8_t index = in.byte();
-    if (index < 247) return index;
-    constexpr fmi2ValueReference beyond[] = {247u,        248u,        256u,        1000u,
+    if (index < kFirstByteBeyond) return index;
+    constexpr fmi2ValueReference kEnd = tarvo::runtime::kModelDataSize;
+    constexpr fmi2ValueReference beyond[] = {kEnd,        kEnd + 1,    256u,        1000u,
                                              0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFEu, 0xFFFFFFFFu};
-    return index < 255 ? beyond[index - 247] : in.word();
+    return index < 255 ? beyond[index - kFirstByteBeyond] : in.word();
 }
 
 // Step sizes: short positive ones (at most 1e-4, a hundred internal steps),
@@ -499,7 +505,9 @@ Access readAccess(const Session& session, Input& in) {
     access.valid = access.c != nullptr;
     if (count != 0) {
         access.valid = access.valid && !access.vrNull && !access.valuesNull;
-        for (fmi2ValueReference vr : access.vrs) access.valid = access.valid && vr < 247;
+        for (fmi2ValueReference vr : access.vrs) {
+            access.valid = access.valid && vr < tarvo::runtime::kModelDataSize;
+        }
     }
     return access;
 }
@@ -603,7 +611,9 @@ void setValues(Session& session, Input& in) {
     bool parameterWritten = false;
     for (size_t i = 0; i < count; ++i) {
         const fmi2ValueReference vr = access.vrs[i];
-        parameterWritten = parameterWritten || (vr >= 1 && vr <= 47);
+        // P[0..46]; the initial values, parameters to a host too, leave the flag.
+        parameterWritten = parameterWritten || (vr >= tarvo::runtime::kParametersStart &&
+                                                vr < tarvo::runtime::kInitialValuesStart);
         bool lastWrite = true;
         for (size_t j = i + 1; j < count; ++j) lastWrite = lastWrite && access.vrs[j] != vr;
         if (lastWrite) check(testing::sameBits(r->modelData[vr], stored[i]), "written value not stored");
@@ -727,7 +737,7 @@ void fixedResults(Session& session, Input& in) {
     std::vector<uint64_t> out(8);
     fillPattern(out);
     void* const scratch = out.data();
-    const fmi2ValueReference vrs[2] = {1, 300};
+    const fmi2ValueReference vrs[2] = {testing::valueReferenceOf("level.capacity"), 300};
     const fmi2Integer orders[2] = {1, 1};
     const fmi2Real reals[2] = {kNaN, 1.0};
     const fmi2String strings[2] = {"a", nullptr};

@@ -4,9 +4,25 @@ encoded the way host_calls_fuzzer.cpp decodes its input.
 
     tests/fuzz/host_calls_seeds.py tests/fuzz/corpus/host_calls
 """
+import re
 import struct
 import sys
 from pathlib import Path
+
+# Value references by name, from the variable table that the model
+# description is generated from.
+TABLE = Path(__file__).resolve().parents[2] / "src" / "runtime" / "model_variables.h"
+REFERENCES = {name: int(vr) for vr, name in
+              re.findall(r'^\s*\{(\d+), "([^"]+)"', TABLE.read_text(), re.MULTILINE)}
+VALUE_COUNT = len(REFERENCES)
+# The fuzzer reads bytes below this as value references as they stand.
+FIRST_BYTE_BEYOND = 247
+assert VALUE_COUNT == FIRST_BYTE_BEYOND, "the model data changed size: review the encoding"
+
+
+def vr(name):
+    return REFERENCES[name]
+
 
 # Indexes into the fuzzer's value table.
 V = {"0": 0, "-0": 1, "1": 2, "-0.5": 3, "0.5": 4, "0.2": 5, "2": 6, "1e-6": 7, "nan": 8,
@@ -90,24 +106,25 @@ def step(slot, size="1e-5", point=0, point_value=None):
 def get(slot, vrs, kind=0, nulls=0):
     """kind: 0 real, 1 integer, 2 boolean; nulls: 1 null references, 2 null values."""
     out = bytes([6, kind, slot, len(vrs), nulls])
-    for vr in vrs:
-        out += vr_bytes(vr)
+    for reference in vrs:
+        out += vr_bytes(reference)
     return out
 
 
-def vr_bytes(vr):
-    if vr < 247:
-        return bytes([vr])
-    beyond = [247, 248, 256, 1000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF]
-    if vr in beyond:
-        return bytes([247 + beyond.index(vr)])
-    return bytes([255]) + struct.pack("<I", vr)
+def vr_bytes(reference):
+    if reference < FIRST_BYTE_BEYOND:
+        return bytes([reference])
+    beyond = [VALUE_COUNT, VALUE_COUNT + 1, 256, 1000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE,
+              0xFFFFFFFF]
+    if reference in beyond:
+        return bytes([FIRST_BYTE_BEYOND + beyond.index(reference)])
+    return bytes([255]) + struct.pack("<I", reference)
 
 
 def set_real(slot, pairs, nulls=0):
     out = bytes([7, 0, slot, len(pairs), nulls])
-    for vr, _ in pairs:
-        out += vr_bytes(vr)
+    for reference, _ in pairs:
+        out += vr_bytes(reference)
     for _, v in pairs:
         out += value(v)
     return out
@@ -116,15 +133,15 @@ def set_real(slot, pairs, nulls=0):
 def set_integer(slot, pairs, boolean=False):
     integers = [0, 1, -1, 5, -7, 2147483647, -2147483648, 1000]
     out = bytes([7, 2 if boolean else 1, slot, len(pairs), 0])
-    for vr, _ in pairs:
-        out += vr_bytes(vr)
+    for reference, _ in pairs:
+        out += vr_bytes(reference)
     for _, v in pairs:
         out += bytes([integers.index(v)])
     return out
 
 
 def states(slot, count=20, null=False):
-    counts = [20, 20, 19, 21, 0, 1, 247]
+    counts = [20, 20, 19, 21, 0, 1, VALUE_COUNT]
     return bytes([9, slot, counts.index(count), 0 if null else 1])
 
 
@@ -160,19 +177,28 @@ def started(slot, name="unit"):
     return instantiate(slot, name=name) + setup(slot) + enter(slot) + exit_init(slot)
 
 
-# The default workload: inputs 203 = 1.0, 204 = -0.5.
-WORKLOAD = [(203, "1"), (204, "-0.5")]
+# The default workload: inputs channelA.input = 1.0, channelB.input = -0.5.
+INPUT_A = vr("channelA.input")
+INPUT_B = vr("channelB.input")
+WORKLOAD = [(INPUT_A, "1"), (INPUT_B, "-0.5")]
+PI = vr("pi")
+CAPACITY = vr("level.capacity")
+FIRST_VARIABLE = vr("level.driveFactor")
+FIRST_STATE = vr("level.integral[0]")
+BEYOND = VALUE_COUNT  # the first reference past the model data
 
 SEEDS = {
     "default-workload":
         instantiate(0) + setup(0) + enter(0) + set_real(0, WORKLOAD) + exit_init(0)
-        + step(0) * 10 + get(0, [68, 203, 204, 206, 246]) + states(0) + terminate(0) + free(0),
+        + step(0) * 10 + get(0, [FIRST_VARIABLE, INPUT_A, INPUT_B, FIRST_STATE, vr("spare")])
+        + states(0) + terminate(0) + free(0),
     "snapshot-repeat-step":
         started(0) + set_real(0, WORKLOAD) + step(0, "3e-5") + get_state(0, 0) + step(0, "3e-5")
         + set_state(0, 0) + step(0, "3e-5") + get_state(0, 0) + free_state(0, 0) + reset(0)
         + setup(0) + exit_init(0) + step(0) + terminate(0) + free(0),
     "snapshot-parameter-change":
-        started(0) + set_real(0, [(5, "0.5")]) + get_state(0, 1) + step(0, "1e-5")
+        started(0) + set_real(0, [(vr("level.driveFactorAtZero"), "0.5")]) + get_state(0, 1)
+        + step(0, "1e-5")
         + set_state(0, 1) + step(0, "1e-5") + free_state(0, 1) + free(0),
     "three-instances-cross-restore":
         started(0, "first") + started(1, "second") + started(2, "third")
@@ -195,23 +221,31 @@ SEEDS = {
         + instantiate(2, callbacks=2, name="other", location=2, location_text="file:///x%00/%")
         + free(0) + free(1) + free(2),
     "null-instance-everywhere":
-        setup(1) + enter(1) + exit_init(1) + reset(1) + terminate(1) + step(1) + get(1, [1])
-        + set_real(1, [(1, "1")]) + states(1) + get_state(1, 0) + set_state(1, 0)
+        setup(1) + enter(1) + exit_init(1) + reset(1) + terminate(1) + step(1) + get(1, [CAPACITY])
+        + set_real(1, [(CAPACITY, "1")]) + states(1) + get_state(1, 0) + set_state(1, 0)
         + free_state(1, 0) + b"".join(fixed(1, k) for k in range(16)) + free(1),
     "bad-references-and-arrays":
-        started(0) + get(0, [247]) + get(0, [0xFFFFFFFF], kind=1) + get(0, [5, 1000], kind=2)
-        + set_real(0, [(0, "1"), (247, "2")]) + set_real(0, [(1, "2")], nulls=1)
-        + set_real(0, [(1, "2")], nulls=2) + get(0, [1], nulls=1) + get(0, [1], nulls=2)
+        started(0) + get(0, [BEYOND]) + get(0, [0xFFFFFFFF], kind=1)
+        + get(0, [vr("level.driveFactorAtZero"), 1000], kind=2)
+        + set_real(0, [(PI, "1"), (BEYOND, "2")]) + set_real(0, [(CAPACITY, "2")], nulls=1)
+        + set_real(0, [(CAPACITY, "2")], nulls=2) + get(0, [CAPACITY], nulls=1)
+        + get(0, [CAPACITY], nulls=2)
         + get(0, [], nulls=1) + set_integer(0, [(0x80000000, 5)]) + states(0, 19) + states(0, 21)
         + states(0, 0) + states(0, null=True) + free(0),
     "non-finite-values-and-steps":
-        started(0) + set_real(0, [(203, "nan"), (204, "inf"), (1, "-inf"), (206, "max")])
-        + step(0, "1e-5") + set_real(0, [(68, "1e300"), (2, "denorm"), (3, "-0")])
+        started(0)
+        + set_real(0, [(INPUT_A, "nan"), (INPUT_B, "inf"), (CAPACITY, "-inf"),
+                       (FIRST_STATE, "max")])
+        + step(0, "1e-5")
+        + set_real(0, [(FIRST_VARIABLE, "1e300"), (vr("pattern.rateFactor"), "denorm"),
+                       (vr("level.constantRate"), "-0")])
         + step(0, "nan") + step(0, "inf") + step(0, "-inf") + step(0, "max") + step(0, "-max")
         + step(0, "1e-5", point=7) + step(0, "1e-5", point=4, point_value="inf")
         + step(0, "0") + step(0, "-0") + step(0, "-1e-3") + step(0, "1e-300") + step(0, "denorm")
-        + get(0, [203, 204, 1, 206], kind=1) + get(0, [203, 204], kind=2)
-        + set_integer(0, [(10, -2147483648), (11, 2147483647)]) + set_integer(0, [(12, 5)], True)
+        + get(0, [INPUT_A, INPUT_B, CAPACITY, FIRST_STATE], kind=1)
+        + get(0, [INPUT_A, INPUT_B], kind=2)
+        + set_integer(0, [(vr("parameters[9]"), -2147483648), (vr("parameters[10]"), 2147483647)])
+        + set_integer(0, [(vr("parameters[11]"), 5)], True)
         + free(0),
     "stop-time":
         instantiate(0) + setup(0, stop_defined=1, stop=5e-5) + exit_init(0) + step(0, "3e-5")

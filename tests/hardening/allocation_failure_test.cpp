@@ -15,9 +15,6 @@
 namespace tarvo::testing {
 namespace {
 
-constexpr fmi2ValueReference kInputA = 203;
-constexpr fmi2ValueReference kInputB = 204;
-
 // What the life saw, to be compared with what the failing allocation
 // should have caused.
 struct LifeOutcome {
@@ -160,8 +157,12 @@ TEST_F(AllocationFailure, EachAllocationOfAWholeLifeFailsInTurn) {
         SCOPED_TRACE("allocation " + std::to_string(failAt) + " failing");
         const LifeOutcome outcome = live(failAt);
         EXPECT_EQ(outcome.messages, expected[static_cast<size_t>(failAt - 1)]);
-        if (failAt == 3) EXPECT_FALSE(outcome.firstHasPath);
-        if (failAt == 4) EXPECT_TRUE(outcome.retriedSnapshotTaken);
+        if (failAt == 3) {
+            EXPECT_FALSE(outcome.firstHasPath);
+        }
+        if (failAt == 4) {
+            EXPECT_TRUE(outcome.retriedSnapshotTaken);
+        }
     }
 }
 

@@ -25,8 +25,8 @@ protected:
     void startDefaultWorkload(fmi2Component c) {
         ASSERT_EQ(api.fmi2SetupExperiment(c, fmi2False, 0.0, 0.0, fmi2False, 0.0), fmi2OK);
         ASSERT_EQ(api.fmi2EnterInitializationMode(c), fmi2OK);
-        ASSERT_EQ(host.setReal(c, 203, 1.0), fmi2OK);
-        ASSERT_EQ(host.setReal(c, 204, -0.5), fmi2OK);
+        ASSERT_EQ(host.setReal(c, kInputA, 1.0), fmi2OK);
+        ASSERT_EQ(host.setReal(c, kInputB, -0.5), fmi2OK);
         ASSERT_EQ(api.fmi2ExitInitializationMode(c), fmi2OK);
     }
     std::vector<double> runSteps(fmi2Component c) {
@@ -52,10 +52,14 @@ TEST_F(BadValues, EveryBadValueEverywhereStepsWithoutFaultAndResetRecovers) {
         ASSERT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 0.0, fmi2False, 0.0), fmi2OK);
         // Every parameter, initial value, state and both inputs.
         std::vector<fmi2ValueReference> vrs;
-        for (fmi2ValueReference vr = 1; vr < 68; ++vr) vrs.push_back(vr);
-        for (fmi2ValueReference vr = 206; vr < 226; ++vr) vrs.push_back(vr);
-        vrs.push_back(203);
-        vrs.push_back(204);
+        for (fmi2ValueReference vr = runtime::kParametersStart; vr < runtime::kVariablesStart; ++vr) {
+            vrs.push_back(vr);
+        }
+        for (fmi2ValueReference vr = runtime::kStatesStart; vr < runtime::kRatesStart; ++vr) {
+            vrs.push_back(vr);
+        }
+        vrs.push_back(kInputA);
+        vrs.push_back(kInputB);
         const std::vector<double> values(vrs.size(), bad);
         ASSERT_EQ(api.fmi2SetReal(instance.get(), vrs.data(), vrs.size(), values.data()), fmi2OK);
         ASSERT_EQ(api.fmi2ExitInitializationMode(instance.get()), fmi2OK);
@@ -63,12 +67,12 @@ TEST_F(BadValues, EveryBadValueEverywhereStepsWithoutFaultAndResetRecovers) {
             EXPECT_EQ(api.fmi2DoStep(instance.get(), n * 1e-5, 1e-5, fmi2True), fmi2OK);
         }
         // A bad value mid-run, in states and inputs.
-        ASSERT_EQ(host.setReal(instance.get(), 206, bad), fmi2OK);
-        ASSERT_EQ(host.setReal(instance.get(), 203, bad), fmi2OK);
+        ASSERT_EQ(host.setReal(instance.get(), runtime::kStatesStart, bad), fmi2OK);
+        ASSERT_EQ(host.setReal(instance.get(), kInputA, bad), fmi2OK);
         EXPECT_EQ(api.fmi2DoStep(instance.get(), 3e-5, 1e-5, fmi2True), fmi2OK);
 
         // Read back through every conversion: the input holds what was set.
-        const fmi2ValueReference input = 203;
+        const fmi2ValueReference input = kInputA;
         fmi2Integer integer = 0;
         fmi2Boolean boolean = 7;
         ASSERT_EQ(api.fmi2GetInteger(instance.get(), &input, 1, &integer), fmi2OK);

@@ -25,8 +25,8 @@ protected:
         if (!instance) return instance;
         api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 0.0, fmi2False, 0.0);
         api.fmi2EnterInitializationMode(instance.get());
-        host.setReal(instance.get(), 203, 1.0);
-        host.setReal(instance.get(), 204, -0.5);
+        host.setReal(instance.get(), kInputA, 1.0);
+        host.setReal(instance.get(), kInputB, -0.5);
         api.fmi2ExitInitializationMode(instance.get());
         for (int n = 0; n < kSteps; ++n) {
             if (api.fmi2DoStep(instance.get(), n * kStepSize, kStepSize, fmi2True) != fmi2OK) {

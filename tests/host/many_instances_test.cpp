@@ -7,9 +7,7 @@
 namespace tarvo::testing {
 namespace {
 
-constexpr fmi2ValueReference kCapacity = 1;  // P[0]
-constexpr fmi2ValueReference kInputA = 203;  // V[135]
-constexpr fmi2ValueReference kInputB = 204;  // V[136]
+constexpr fmi2ValueReference kCapacity = valueReferenceOf("level.capacity");
 constexpr int kSteps = 6;
 constexpr double kStepSize = 1e-5;
 

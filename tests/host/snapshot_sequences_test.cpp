@@ -10,10 +10,9 @@
 namespace tarvo::testing {
 namespace {
 
-constexpr fmi2ValueReference kConstantRate = 3;  // P[2], copied into R[0]
-constexpr fmi2ValueReference kFirstStart = 48;   // IV[0]
-constexpr fmi2ValueReference kInputA = 203;      // V[135]
-constexpr fmi2ValueReference kInputB = 204;      // V[136]
+constexpr fmi2ValueReference kConstantRate = valueReferenceOf("level.constantRate");  // P[2]
+constexpr fmi2ValueReference kFirstStart = valueReferenceOf("initialValues[0]");
+constexpr fmi2ValueReference kRateZero = valueReferenceOf("rates[0]");  // R[0] = P[2]
 
 class SnapshotSequences : public LoadedUnitTest {
 protected:
@@ -63,9 +62,9 @@ TEST_F(SnapshotSequences, ARestoredParameterFlagUpdatesParametersOnTheNextStep) 
     ASSERT_EQ(host.setReal(instance.get(), kConstantRate, 9.0), fmi2OK);
     ASSERT_EQ(api.fmi2GetFMUstate(instance.get(), &state), fmi2OK);
     const Result first = stepAndRead(host, instance.get(), 4e-5, 1e-5);
-    EXPECT_EQ(first.values[226], 9.0);  // R[0] follows P[2] after the update
+    EXPECT_EQ(first.values[kRateZero], 9.0);  // R[0] follows P[2] after the update
     ASSERT_EQ(api.fmi2SetFMUstate(instance.get(), state), fmi2OK);
-    EXPECT_EQ(host.getReal(instance.get(), 226), 7.0);
+    EXPECT_EQ(host.getReal(instance.get(), kRateZero), 7.0);
     expectSame(stepAndRead(host, instance.get(), 4e-5, 1e-5), first);
     EXPECT_EQ(api.fmi2FreeFMUstate(instance.get(), &state), fmi2OK);
 }

@@ -31,7 +31,8 @@ TEST_F(UnsupportedCalls, FixedResultsAndTheCallersArgumentsUntouched) {
     Outputs pattern;
     std::memcpy(&pattern, &out, sizeof out);
 
-    const fmi2ValueReference vrs[4] = {203, 204, 68, 0};
+    const fmi2ValueReference vrs[4] = {kInputA, kInputB, valueReferenceOf("level.driveFactor"),
+                                       valueReferenceOf("pi")};
     const fmi2Integer orders[4] = {1, 1, 1, 1};
     const fmi2Real known[4] = {1.0, 2.0, 3.0, 4.0};
     const fmi2String texts[4] = {"a", "b", "c", "d"};
@@ -62,7 +63,7 @@ TEST_F(UnsupportedCalls, FixedResultsAndTheCallersArgumentsUntouched) {
 }
 
 TEST_F(UnsupportedCalls, WithoutAnInstanceEveryCallFails) {
-    const fmi2ValueReference vr = 203;
+    const fmi2ValueReference vr = kInputA;
     const fmi2Integer order = 1;
     double value = 1.0;
     size_t size = 7;

@@ -31,7 +31,7 @@ void start(TestHost& host, fmi2Component c, bool stopTimeDefined) {
     expect(api.fmi2SetupExperiment(c, fmi2True, 1e-6, 0.0, stopTimeDefined ? 1 : 0, 5e-4) == fmi2OK,
            "set-up");
     expect(api.fmi2EnterInitializationMode(c) == fmi2OK, "enter initialisation");
-    expect(host.setReal(c, 203, 1.0) == fmi2OK && host.setReal(c, 204, -0.5) == fmi2OK, "inputs");
+    expect(host.setReal(c, kInputA, 1.0) == fmi2OK && host.setReal(c, kInputB, -0.5) == fmi2OK, "inputs");
     expect(api.fmi2ExitInitializationMode(c) == fmi2OK, "exit initialisation");
 }
 

@@ -8,7 +8,9 @@
 #include <limits>
 
 #include "equations/equations.h"
+#include "runtime/integrator.h"
 #include "runtime/model_runtime.h"
+#include "runtime/model_variables.h"
 #include "runtime/start_values.h"
 
 namespace tarvo {
@@ -50,15 +52,17 @@ protected:
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 TEST_F(ModelTest, SetUpLoadsConstantDefaultsAndZeroStartValues) {
-    EXPECT_EQ(m.modelData[0], 3.141592653589793);
+    using runtime::valueReferenceOf;
+    EXPECT_EQ(m.modelData[valueReferenceOf("pi")], 3.141592653589793);
     for (uint32_t i = 0; i < runtime::kParameterCount; ++i) {
         EXPECT_TRUE(sameBits(P()[i], runtime::kParameterDefaults[i])) << "P[" << i << "]";
     }
-    EXPECT_EQ(m.modelData[1], 2500.0);
-    EXPECT_EQ(m.modelData[22], 2.0);
-    EXPECT_EQ(m.modelData[47], 100000.0);
-    for (uint32_t vr = 48; vr < 68; ++vr) EXPECT_EQ(m.modelData[vr], 0.0);
-    for (uint32_t vr = 68; vr < 247; ++vr) EXPECT_EQ(m.modelData[vr], 0.0) << vr;
+    EXPECT_EQ(m.modelData[valueReferenceOf("level.capacity")], 2500.0);
+    EXPECT_EQ(m.modelData[valueReferenceOf("pattern.selector")], 2.0);
+    EXPECT_EQ(m.modelData[valueReferenceOf("parameters[46]")], 100000.0);
+    for (uint32_t vr = runtime::kInitialValuesStart; vr < runtime::kModelDataSize; ++vr) {
+        EXPECT_EQ(m.modelData[vr], 0.0) << vr;
+    }
 }
 
 TEST_F(ModelTest, SetUpDiscardsHostValuesAndRebuildsIdenticalViews) {

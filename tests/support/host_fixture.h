@@ -18,6 +18,7 @@
 
 #include "fmi/fmi2_functions.h"
 #include "host/fmi_api.h"
+#include "runtime/model_variables.h"
 
 namespace tarvo::testing {
 
@@ -27,7 +28,12 @@ using host::resolveFmiApi;
 constexpr const char kTestModelGuid[] = "{3f1c9a52-7b4e-4d08-a6c3-5e92b07d41af}";
 constexpr const char kTestInstanceName[] = "unit";
 constexpr const char kTestResourceLocation[] = "file:///tmp/tarvo/resources";
-constexpr int kModelValueCount = 247;
+constexpr int kModelValueCount = runtime::kModelDataSize;
+
+// Values by name, as the variable table declares them.
+using runtime::valueReferenceOf;
+constexpr fmi2ValueReference kInputA = valueReferenceOf("channelA.input");
+constexpr fmi2ValueReference kInputB = valueReferenceOf("channelB.input");
 
 // ---------------------------------------------------------------- logging
 
@@ -214,8 +220,8 @@ private:
 // points at the log, and instances keep the record by reference.
 class TestHost {
 public:
-    explicit TestHost(const FmiApi& api)
-        : api(api),
+    explicit TestHost(const FmiApi& unitApi)
+        : api(unitApi),
           callbacks{&recordingLogger, &countingAllocate, &countingFree, nullptr, &log} {}
     TestHost(const TestHost&) = delete;
     TestHost& operator=(const TestHost&) = delete;

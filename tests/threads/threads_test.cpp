@@ -47,8 +47,8 @@ ThreadResult runWorkload() {
                 return result;
             }
             if (api.fmi2SetupExperiment(c, fmi2False, 0.0, 0.0, fmi2False, 0.0) != fmi2OK ||
-                api.fmi2EnterInitializationMode(c) != fmi2OK || host.setReal(c, 203, 1.0) != fmi2OK ||
-                host.setReal(c, 204, -0.5) != fmi2OK || api.fmi2ExitInitializationMode(c) != fmi2OK) {
+                api.fmi2EnterInitializationMode(c) != fmi2OK || host.setReal(c, kInputA, 1.0) != fmi2OK ||
+                host.setReal(c, kInputB, -0.5) != fmi2OK || api.fmi2ExitInitializationMode(c) != fmi2OK) {
                 ++result.failures;
             }
         }

@@ -91,7 +91,7 @@ std::vector<std::string> runSession(const FmiApi& api)
         note("set-up", api.fmi2SetupExperiment(b, fmi2True, 1e-6, 0.0, fmi2False, 0.0));
         for (fmi2Component c : {a, b}) {
             note("enter", api.fmi2EnterInitializationMode(c));
-            note("input", host.setReal(c, 203, 1.0));
+            note("input", host.setReal(c, kInputA, 1.0));
             note("exit", api.fmi2ExitInitializationMode(c));
             note("step", api.fmi2DoStep(c, 0.0, 1e-3, fmi2True));
         }
@@ -105,7 +105,9 @@ std::vector<std::string> runSession(const FmiApi& api)
         noteValues("at the stop time", a);
         note("reset", api.fmi2Reset(b));
 
-        const fmi2ValueReference refs[] = {0, 203, 214, 150};
+        const fmi2ValueReference refs[] = {valueReferenceOf("pi"), kInputA,
+                                           valueReferenceOf("states[8]"),
+                                           valueReferenceOf("variables[82]")};
         fmi2Integer integers[4] = {};
         fmi2Boolean booleans[4] = {};
         fmi2String strings[4] = {};
@@ -121,7 +123,7 @@ std::vector<std::string> runSession(const FmiApi& api)
         const fmi2Boolean five = 5;
         note("set integer", api.fmi2SetInteger(b, &refs[1], 1, &seven));
         note("set Boolean", api.fmi2SetBoolean(b, &refs[2], 1, &five));
-        const fmi2ValueReference beyond = 247;
+        const fmi2ValueReference beyond = runtime::kModelDataSize;
         double ignored = 0.0;
         note("bad reference", api.fmi2GetReal(b, &beyond, 1, &ignored));
         double states[20] = {};

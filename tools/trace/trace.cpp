@@ -31,6 +31,7 @@
 #include "host/libm_fingerprint.h"
 #include "matrix/scalar.h"
 #include "replay.h"
+#include "runtime/model_variables.h"
 
 #include <algorithm>
 #include <cmath>
@@ -55,7 +56,7 @@ namespace {
 using host::FmiApi;
 using nlohmann::json;
 
-constexpr fmi2ValueReference kValueCount = 247;
+constexpr fmi2ValueReference kValueCount = runtime::kModelDataSize;
 
 // A fault in the input or in loading the unit; ends the run with status 2.
 struct TraceError : std::runtime_error {
@@ -433,7 +434,8 @@ TraceResult readResult(const std::string& path)
     return result;
 }
 
-// "V[52]" for value reference 120: where the value lives in the model data.
+// "V[135] channelA.input" for the first input: where the value lives in
+// the model data, and its name in the variable table.
 std::string describeValueReference(std::size_t vr)
 {
     struct Section {
@@ -441,14 +443,24 @@ std::string describeValueReference(std::size_t vr)
         std::size_t first;
         std::size_t count;
     };
-    static constexpr Section sections[] = {{"C", 0, 1},    {"P", 1, 47},   {"IV", 48, 20},
-                                           {"V", 68, 138}, {"S", 206, 20}, {"R", 226, 20}};
+    static constexpr Section sections[] = {
+        {"C", runtime::kConstantsStart, runtime::kConstantCount},
+        {"P", runtime::kParametersStart, runtime::kParameterCount},
+        {"IV", runtime::kInitialValuesStart, runtime::kInitialValueCount},
+        {"V", runtime::kVariablesStart, runtime::kVariableCount},
+        {"S", runtime::kStatesStart, runtime::kStateCount},
+        {"R", runtime::kRatesStart, runtime::kRateCount}};
+    if (vr >= runtime::kModelDataSize) {
+        return "beyond the model data";
+    }
+    const std::string name = runtime::kModelVariables[vr].name;
     for (const Section& section : sections) {
         if (vr >= section.first && vr < section.first + section.count) {
-            return std::string(section.prefix) + "[" + std::to_string(vr - section.first) + "]";
+            return std::string(section.prefix) + "[" + std::to_string(vr - section.first) + "] " +
+                   name;
         }
     }
-    return "spare";
+    return name;
 }
 
 std::string describeRecord(std::size_t k)
