@@ -49,13 +49,13 @@ double integerAdd() {
 }
 
 // One dependent SSE2 operation on x with the constant y, ten per pass.
-#define SSE_CHAIN(instruction, xValue, yValue)                                   \
-    nsPerOperation([] {                                                          \
-        double x = xValue;                                                       \
-        const double y = yValue;                                                 \
-        for (long i = 0; i < kOperations / 10; ++i) {                            \
-            asm volatile(TEN(instruction " %1, %0\n\t") : "+x"(x) : "x"(y));     \
-        }                                                                        \
+#define SSE_CHAIN(instruction, xValue, yValue)                               \
+    nsPerOperation([] {                                                      \
+        double x = xValue;                                                   \
+        const double y = yValue;                                             \
+        for (long i = 0; i < kOperations / 10; ++i) {                        \
+            asm volatile(TEN(instruction " %1, %0\n\t") : "+x"(x) : "x"(y)); \
+        }                                                                    \
     })
 
 // A value stored and loaded back, ten round trips per pass: the load takes
@@ -153,18 +153,15 @@ int main() {
     report("store and load back, 16 bytes (forwarded)", storeToLoad16());
     report("two 8-byte stores, one 16-byte load (not forwarded)", storeToLoadSplit());
     const double mulAdd = multiply + add;
-    report("cos and sin, C library (dependent call)",
-           dependentCosSin(
-               [](double x, double& c, double& s) {
-                   c = std::cos(x);
-                   s = std::sin(x);
-               },
-               mulAdd));
+    report("cos and sin, C library (dependent call)", dependentCosSin(
+                                                          [](double x, double& c, double& s) {
+                                                              c = std::cos(x);
+                                                              s = std::sin(x);
+                                                          },
+                                                          mulAdd));
     report("cos and sin, the unit's own (dependent call)",
-           dependentCosSin(
-               [](double x, double& c, double& s) {
-                   tarvo::matrix::correctlyRoundedCosSin(x, c, s);
-               },
-               mulAdd));
+           dependentCosSin([](double x, double& c,
+                              double& s) { tarvo::matrix::correctlyRoundedCosSin(x, c, s); },
+                           mulAdd));
     return 0;
 }

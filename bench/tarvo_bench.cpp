@@ -194,10 +194,11 @@ int main(int argc, char** argv) {
     }
 
     const long internalSteps = countInternalSteps(steps);
-    std::printf("workload: %d communication steps of %g, %ld internal steps, %d instance%s, "
-                "best of %d runs\n",
-                steps, kCommunicationStep, internalSteps, instanceCount,
-                instanceCount == 1 ? "" : "s", repeats);
+    std::printf(
+        "workload: %d communication steps of %g, %ld internal steps, %d instance%s, "
+        "best of %d runs\n",
+        steps, kCommunicationStep, internalSteps, instanceCount, instanceCount == 1 ? "" : "s",
+        repeats);
     std::printf("instance size: %zu bytes\n", sizeof(tarvo::ModelInstance));
     report(pathCount == 2 ? "fast" : "library", paths[0], best[0], median(seconds[0]),
            internalSteps, steps);
@@ -209,7 +210,8 @@ int main(int argc, char** argv) {
                     median(pairRatios), *std::min_element(pairRatios.begin(), pairRatios.end()),
                     *std::max_element(pairRatios.begin(), pairRatios.end()), repeats);
         if (best[0].hash != best[1].hash) {
-            std::printf("hash      %s\n", otherCosSin ? "different (other cos and sin)" : "DIFFERENT");
+            std::printf("hash      %s\n",
+                        otherCosSin ? "different (other cos and sin)" : "DIFFERENT");
             return otherCosSin ? 0 : 1;
         }
         std::printf("hash      same\n");

@@ -132,8 +132,8 @@ int main(int argc, char** argv) {
     if (repeats < 1) {
         repeats = 1;
     }
-    std::printf("%-30s %-10s %10s %10s %10s %7s\n", "arguments", "measure", "library",
-                "CosSin", "Cos+Sin", "ratio");
+    std::printf("%-30s %-10s %10s %10s %10s %7s\n", "arguments", "measure", "library", "CosSin",
+                "Cos+Sin", "ratio");
     for (const ArgumentSet& set : makeArgumentSets()) {
         for (const bool dependent : {false, true}) {
             // The three functions in turn on every repeat, so that load from

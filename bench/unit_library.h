@@ -38,11 +38,13 @@ struct UnitLibrary {
 
 // The exports the benchmark and the differential tests call; a build that
 // lacks one of them is refused.
+// clang-format off
 #define TARVO_BENCH_CALLS(X)                                                  \
     X(fmi2Instantiate) X(fmi2FreeInstance) X(fmi2SetupExperiment)             \
     X(fmi2EnterInitializationMode) X(fmi2ExitInitializationMode) X(fmi2Reset) \
     X(fmi2GetReal) X(fmi2SetReal) X(fmi2DoStep)                               \
     X(fmi2GetFMUstate) X(fmi2SetFMUstate) X(fmi2FreeFMUstate)
+// clang-format on
 
 // Loads the library at path (RTLD_LOCAL, so two builds never share a
 // symbol). Prints the reason and returns false when it cannot.

@@ -21,16 +21,16 @@ namespace tarvo::equations {
 
 namespace {
 
-using matrix::loadPair;
-using matrix::Pair;
-using matrix::pairOf;
-using matrix::storePair;
 using fast::kDiagonal;
 using fast::kInputs;
 using fast::kRateDiagonal;
 using fast::kRowA;
 using fast::kRowB;
 using fast::kT2;
+using matrix::loadPair;
+using matrix::Pair;
+using matrix::pairOf;
+using matrix::storePair;
 
 // T2 changes only when V[31..34] does, which the initial equations or a
 // host write, never the dynamic equations. The inverse workspace, which no

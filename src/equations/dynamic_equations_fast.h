@@ -92,7 +92,9 @@ struct CarriedValues {
 
 inline CarriedValues loadCarriedValues(const double* v) {
     // A NaN fraction selects no triple: V[12..14] stay as they are.
-    return {v[7], matrix::pairOf(v[9], v[8]), std::numeric_limits<double>::quiet_NaN(),
+    return {v[7],
+            matrix::pairOf(v[9], v[8]),
+            std::numeric_limits<double>::quiet_NaN(),
             {v[12], v[13], v[14]}};
 }
 
@@ -140,8 +142,8 @@ constexpr int kDiagonalRates = 45;   // V[45..46] = V[47..50] x R[5..6]
 constexpr int kRateDiagonal = 47;    // V[47..50]
 constexpr int kPose = 54;            // V[54..57], copied into V[61..64]
 constexpr int kPoseCopy = 61;
-constexpr int kPairSum = 59;         // V[59..60]
-constexpr int kInputs = 135;         // V[135], V[136]
+constexpr int kPairSum = 59;  // V[59..60]
+constexpr int kInputs = 135;  // V[135], V[136]
 
 // Offset of a channel B variable from its channel A counterpart: V[73..85]
 // mirror into V[86..98], V[99..110] into V[113..124].
@@ -207,8 +209,8 @@ inline Pair quantise(Pair value, Pair halfStep, Pair step, Pair& shifted) {
 // against |c|, so one decision serves both. A lane found singular keeps
 // the inverse stored last, as the literal inverse does.
 template <bool kSwapped, bool kFull>
-inline void invertRotationGeneral(double c, double s, double* t4, double* t6,
-                                  Pair (&t4Rows)[2], Pair (&t6Rows)[2]) {
+inline void invertRotationGeneral(double c, double s, double* t4, double* t6, Pair (&t4Rows)[2],
+                                  Pair (&t6Rows)[2]) {
     // The rows in pivot order.
     const Pair l00 = kSwapped ? pairOf(s, -s) : pairOf(c, c);
     const Pair a01 = kSwapped ? pairOf(c, c) : pairOf(-s, s);

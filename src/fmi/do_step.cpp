@@ -42,14 +42,12 @@ fmi2Status doStep(ModelInstance& instance, double communicationPoint, double ste
     }
     const double tEnd = endOfStep(instance, stepEnd);
     switch (runtime::runSteps(instance, tEnd)) {
-    case runtime::StepRunEnd::reachedEnd:
-        return fmi2OK;
-    case runtime::StepRunEnd::stopTimeReached:
-        logFinishTimeExceeded(instance.functions, instance.instanceName, instance.currentTime,
-                              instance.stopTime);
-        return fmi2Error;
-    case runtime::StepRunEnd::refused:
-        break;
+        case runtime::StepRunEnd::reachedEnd: return fmi2OK;
+        case runtime::StepRunEnd::stopTimeReached:
+            logFinishTimeExceeded(instance.functions, instance.instanceName, instance.currentTime,
+                                  instance.stopTime);
+            return fmi2Error;
+        case runtime::StepRunEnd::refused: break;
     }
     return fmi2Error;
 }

@@ -51,11 +51,8 @@ typedef enum {
 } fmi2StatusKind;
 
 typedef void (*fmi2CallbackLogger)(fmi2ComponentEnvironment componentEnvironment,
-                                   fmi2String instanceName,
-                                   fmi2Status status,
-                                   fmi2String category,
-                                   fmi2String message,
-                                   ...);
+                                   fmi2String instanceName, fmi2Status status,
+                                   fmi2String category, fmi2String message, ...);
 typedef void* (*fmi2CallbackAllocateMemory)(size_t nobj, size_t size);
 typedef void (*fmi2CallbackFreeMemory)(void* obj);
 typedef void (*fmi2StepFinished)(fmi2ComponentEnvironment componentEnvironment,

@@ -99,7 +99,8 @@ FMI2_Export fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuT
         return nullptr;
     }
 
-    auto* instance = static_cast<ModelInstance*>(functions->allocateMemory(1, sizeof(ModelInstance)));
+    auto* instance =
+        static_cast<ModelInstance*>(functions->allocateMemory(1, sizeof(ModelInstance)));
     if (instance == nullptr) {
         fmi::logError(functions, instanceName, fmi::kOutOfMemoryInstance);
         return nullptr;

@@ -52,7 +52,7 @@ double fromReal(fmi2Real value) {
 // truncate their quotients the same way, with a helper of their own layer.)
 fmi2Integer toInteger(double value) {
     return (value > -2147483649.0 && value < 2147483648.0) ? static_cast<fmi2Integer>(value)
-                                                            : INT32_MIN;
+                                                           : INT32_MIN;
 }
 
 fmi2Boolean toBoolean(double value) {

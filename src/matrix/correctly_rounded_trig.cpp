@@ -111,7 +111,7 @@ constexpr unsigned kQuarterTurn = tc::kTableSteps;  // table steps per quarter t
 struct Remainder {
     double high;
     double low;
-    double top;           // high = top + rest, 26 bits each
+    double top;  // high = top + rest, 26 bits each
     double rest;
     double cosMinusOne;   // cos(high + low) - 1
     double sinMinusHigh;  // sin(high + low) - high
@@ -729,9 +729,13 @@ TRIG_INLINE TrigPath cosSin(double x, double& cosine, double& sine, TrigPath fir
 
 }  // namespace
 
-double correctlyRoundedSin(double x) { return single(x, 0); }
+double correctlyRoundedSin(double x) {
+    return single(x, 0);
+}
 
-double correctlyRoundedCos(double x) { return single(x, 1); }
+double correctlyRoundedCos(double x) {
+    return single(x, 1);
+}
 
 void correctlyRoundedCosSin(double x, double& cosine, double& sine) {
     cosSin(x, cosine, sine, TrigPath::kFast);

@@ -19,7 +19,12 @@ void correctlyRoundedCosSin(double x, double& cosine, double& sine);
 // The path that decided a result, slowest last: special arguments (zero,
 // tiny, infinite, NaN), the double-double fast path, the accurate path
 // (96-bit fixed point) and the multi-precision path (192 bits and more).
-enum class TrigPath { kSpecial, kFast, kAccurate, kMultiPrecision };
+enum class TrigPath {
+    kSpecial,
+    kFast,
+    kAccurate,
+    kMultiPrecision
+};
 
 // For tests: correctlyRoundedCosSin, also telling the slowest path used;
 // `first` skips the faster paths (kAccurate or kMultiPrecision start there;

@@ -27,7 +27,8 @@
 
 #if defined(__FAST_MATH__) || defined(__ASSOCIATIVE_MATH__) || defined(__RECIPROCAL_MATH__) || \
     defined(__NO_SIGNED_ZEROS__) || (defined(__FINITE_MATH_ONLY__) && __FINITE_MATH_ONLY__)
-#error "Tarvo_Unit needs IEEE 754 arithmetic: compile it without -ffast-math, -Ofast, \
+#error \
+    "Tarvo_Unit needs IEEE 754 arithmetic: compile it without -ffast-math, -Ofast, \
 -fassociative-math, -freciprocal-math, -fno-signed-zeros and -ffinite-math-only"
 #endif
 

@@ -11,7 +11,9 @@
 namespace tarvo::matrix {
 
 // Doubles an inverse of order n needs in its workspace.
-constexpr int32_t inverseWorkspaceSize(int32_t n) { return 2 * n * n + 3 * n; }
+constexpr int32_t inverseWorkspaceSize(int32_t n) {
+    return 2 * n * n + 3 * n;
+}
 
 double luFactor(const MatrixView& a, const MatrixView& p);
 int32_t luPivot(const MatrixView& a, const MatrixView& p, int32_t k);

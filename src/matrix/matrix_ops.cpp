@@ -175,17 +175,29 @@ void matMulElementwise(const MatrixView& d, const MatrixView& a, const MatrixVie
     }
 }
 
-void matFill(const MatrixView& d, double x) { fillWith(d, x); }
+void matFill(const MatrixView& d, double x) {
+    fillWith(d, x);
+}
 
-void matFillSum(const MatrixView& d, double a, double b) { fillWith(d, a + b); }
+void matFillSum(const MatrixView& d, double a, double b) {
+    fillWith(d, a + b);
+}
 
-void matFillDifference(const MatrixView& d, double a, double b) { fillWith(d, a - b); }
+void matFillDifference(const MatrixView& d, double a, double b) {
+    fillWith(d, a - b);
+}
 
-void matFillProduct(const MatrixView& d, double a, double b) { fillWith(d, a * b); }
+void matFillProduct(const MatrixView& d, double a, double b) {
+    fillWith(d, a * b);
+}
 
-void matFillQuotient(const MatrixView& d, double a, double b) { fillWith(d, a / b); }
+void matFillQuotient(const MatrixView& d, double a, double b) {
+    fillWith(d, a / b);
+}
 
-void matFillPower(const MatrixView& d, double a, double b) { fillWith(d, scalarPow(a, b)); }
+void matFillPower(const MatrixView& d, double a, double b) {
+    fillWith(d, scalarPow(a, b));
+}
 
 void matSumElements(double* out, const MatrixView& m) {
     const std::ptrdiff_t count = elementCount(m);

@@ -19,7 +19,9 @@ double scalarRem(double a, double b) {
     return a - multiple;
 }
 
-double scalarSquare(double x) { return x * x; }
+double scalarSquare(double x) {
+    return x * x;
+}
 
 // glibc 2.29 brought a new pow and with it the symbol version pow@GLIBC_2.29,
 // the only one the unit would need from a glibc newer than 2.17. The first

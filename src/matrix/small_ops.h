@@ -23,7 +23,9 @@ namespace tarvo::matrix {
 
 using Pair = double __attribute__((vector_size(16)));
 
-inline Pair pairOf(double first, double second) { return Pair{first, second}; }
+inline Pair pairOf(double first, double second) {
+    return Pair{first, second};
+}
 
 inline Pair loadPair(const double* p) {
     Pair v;
@@ -31,11 +33,17 @@ inline Pair loadPair(const double* p) {
     return v;
 }
 
-inline void storePair(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
+inline void storePair(double* p, Pair v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 // (a[0], b[0]) and (a[1], b[1]): one shuffle each.
-inline Pair lowLanes(Pair a, Pair b) { return __builtin_shufflevector(a, b, 0, 2); }
-inline Pair highLanes(Pair a, Pair b) { return __builtin_shufflevector(a, b, 1, 3); }
+inline Pair lowLanes(Pair a, Pair b) {
+    return __builtin_shufflevector(a, b, 0, 2);
+}
+inline Pair highLanes(Pair a, Pair b) {
+    return __builtin_shufflevector(a, b, 1, 3);
+}
 
 // m x v for the 2 x 2 matrix m, as matMul forms it: each element summed
 // from 0.0, the term of the first column first, each product m(i, k) v(k).
@@ -135,8 +143,7 @@ inline void luInverseRowsFrom2x2(const Lu2x2& f, Pair z0, double x, Pair& firstR
 
 template <bool kSwapped>
 inline void luInverseRows2x2(const Lu2x2& f, double x, Pair& firstRow, Pair& secondRow) {
-    luInverseRowsFrom2x2<kSwapped>(f, luForwardFirst2x2<kSwapped>(f.l00), x, firstRow,
-                                   secondRow);
+    luInverseRowsFrom2x2<kSwapped>(f, luForwardFirst2x2<kSwapped>(f.l00), x, firstRow, secondRow);
 }
 
 template <bool kSwapped>

@@ -90,9 +90,7 @@ struct FirstStage {
     StepWork& w;
     AngleChain& a;
     double h;
-    double angleState() const {
-        return (a.rate * h) * 0.5 + w.saved.of[kS7S2][0];
-    }
+    double angleState() const { return (a.rate * h) * 0.5 + w.saved.of[kS7S2][0]; }
     void angleRate(double r7) { a.rate = r7; }
     Pair state(StatePair i) const {
         if (i == kS0S1) {
@@ -108,9 +106,7 @@ struct SecondStage {
     StepWork& w;
     AngleChain& a;
     double h;
-    double angleState() const {
-        return (a.rate * h) * 0.5 + w.saved.of[kS7S2][0];
-    }
+    double angleState() const { return (a.rate * h) * 0.5 + w.saved.of[kS7S2][0]; }
     void angleRate(double r7) { a.rate = r7; }
     Pair state(StatePair i) const {
         if (i == kS0S1) {
@@ -152,9 +148,7 @@ struct ThirdStage {
             w.saved.of[i];
     }
     // The constant rates' step.
-    void completeConstantRates() {
-        w.saved.of[kS0S1] = w.constantSixthOfSum + w.saved.of[kS0S1];
-    }
+    void completeConstantRates() { w.saved.of[kS0S1] = w.constantSixthOfSum + w.saved.of[kS0S1]; }
 };
 
 // The closing evaluation at the new states: its rates are the next step's
@@ -255,8 +249,8 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
     equations::storeCarriedValues(data + kVariablesStart, carried);
     instance.currentTime = t;
     // Four evaluations per step, counted as one by one would count them.
-    instance.evaluationCount = static_cast<int32_t>(
-        static_cast<uint32_t>(instance.evaluationCount) + 4u * steps);
+    instance.evaluationCount =
+        static_cast<int32_t>(static_cast<uint32_t>(instance.evaluationCount) + 4u * steps);
     instance.majorStep = 1;
     return steps;
 }

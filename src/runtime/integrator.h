@@ -4,8 +4,8 @@
 #ifndef TARVO_RUNTIME_INTEGRATOR_H
 #define TARVO_RUNTIME_INTEGRATOR_H
 
-#include "equations/step_invariants.h"
 #include <cstdint>
+#include "equations/step_invariants.h"
 
 #include "fmi/model_instance.h"
 

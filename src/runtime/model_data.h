@@ -16,13 +16,13 @@ constexpr uint32_t kRateCount = 20;
 
 // Value reference of the first element of each section.
 constexpr uint32_t kConstantsStart = 0;
-constexpr uint32_t kParametersStart = kConstantsStart + kConstantCount;            // 1
-constexpr uint32_t kInitialValuesStart = kParametersStart + kParameterCount;       // 48
-constexpr uint32_t kVariablesStart = kInitialValuesStart + kInitialValueCount;     // 68
-constexpr uint32_t kStatesStart = kVariablesStart + kVariableCount;                // 206
-constexpr uint32_t kRatesStart = kStatesStart + kStateCount;                       // 226
-constexpr uint32_t kSpareSlot = kRatesStart + kRateCount;                          // 246
-constexpr uint32_t kModelDataSize = kSpareSlot + 1;                                // 247
+constexpr uint32_t kParametersStart = kConstantsStart + kConstantCount;         // 1
+constexpr uint32_t kInitialValuesStart = kParametersStart + kParameterCount;    // 48
+constexpr uint32_t kVariablesStart = kInitialValuesStart + kInitialValueCount;  // 68
+constexpr uint32_t kStatesStart = kVariablesStart + kVariableCount;             // 206
+constexpr uint32_t kRatesStart = kStatesStart + kStateCount;                    // 226
+constexpr uint32_t kSpareSlot = kRatesStart + kRateCount;                       // 246
+constexpr uint32_t kModelDataSize = kSpareSlot + 1;                             // 247
 
 static_assert(kModelDataSize == 247, "the value-reference map covers 0..246");
 

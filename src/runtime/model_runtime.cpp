@@ -15,7 +15,9 @@ namespace {
 // Termination hooks: the model has nothing to release or report.
 void terminationHookBegin(ModelInstance&) {}
 void terminationHookEnd(ModelInstance&) {}
-int terminationHookResult(ModelInstance&) { return 1; }
+int terminationHookResult(ModelInstance&) {
+    return 1;
+}
 
 }  // namespace
 

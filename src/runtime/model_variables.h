@@ -17,10 +17,24 @@
 
 namespace tarvo::runtime {
 
-enum class Causality { parameter, input, output, local };
-enum class Variability { constant, fixed, tunable, continuous };
+enum class Causality {
+    parameter,
+    input,
+    output,
+    local
+};
+enum class Variability {
+    constant,
+    fixed,
+    tunable,
+    continuous
+};
 // Inputs carry a start value but no initial attribute.
-enum class Initial { exact, calculated, noAttribute };
+enum class Initial {
+    exact,
+    calculated,
+    noAttribute
+};
 
 struct ModelVariable {
     uint32_t valueReference;
@@ -36,8 +50,7 @@ struct ModelVariable {
 // only by the initial equations are fixed, those written by the
 // parameter-dependent equations tunable, the rest continuous.
 constexpr ModelVariable kModelVariables[] = {
-    {0, "pi", Causality::local, Variability::constant, Initial::exact,
-     "C[0], the constant pi"},
+    {0, "pi", Causality::local, Variability::constant, Initial::exact, "C[0], the constant pi"},
     {1, "level.capacity", Causality::parameter, Variability::tunable, Initial::exact,
      "P[0]: capacity of the level: V[7] = P[0] - S[10] - S[13] - V[9] - V[8], floored at 0; V[10] = V[7] / P[0]"},
     {2, "pattern.rateFactor", Causality::parameter, Variability::fixed, Initial::exact,
@@ -322,8 +335,8 @@ constexpr ModelVariable kModelVariables[] = {
      "V[73]: channel A: P[23] * R[8]"},
     {142, "variables[74]", Causality::local, Variability::continuous, Initial::calculated,
      "V[74]: channel A: S[11] / P[24]"},
-    {143, "channelA.driveUnlimited", Causality::local, Variability::continuous, Initial::calculated,
-     "V[75]: channel A drive value before its limits: V[77] + V[76]"},
+    {143, "channelA.driveUnlimited", Causality::local, Variability::continuous,
+     Initial::calculated, "V[75]: channel A drive value before its limits: V[77] + V[76]"},
     {144, "variables[76]", Causality::local, Variability::continuous, Initial::calculated,
      "V[76]: channel A: P[25] * R[12]"},
     {145, "variables[77]", Causality::local, Variability::continuous, Initial::calculated,
@@ -348,8 +361,8 @@ constexpr ModelVariable kModelVariables[] = {
      "V[86]: channel B: P[32] * R[9]"},
     {155, "variables[87]", Causality::local, Variability::continuous, Initial::calculated,
      "V[87]: channel B: S[14] / P[33]"},
-    {156, "channelB.driveUnlimited", Causality::local, Variability::continuous, Initial::calculated,
-     "V[88]: channel B drive value before its limits: V[90] + V[89]"},
+    {156, "channelB.driveUnlimited", Causality::local, Variability::continuous,
+     Initial::calculated, "V[88]: channel B drive value before its limits: V[90] + V[89]"},
     {157, "variables[89]", Causality::local, Variability::continuous, Initial::calculated,
      "V[89]: channel B: P[34] * R[15]"},
     {158, "variables[90]", Causality::local, Variability::continuous, Initial::calculated,
@@ -440,13 +453,15 @@ constexpr ModelVariable kModelVariables[] = {
      "V[132]: channel A: (P[18] * S[8]) / (2 pi) rounded to a whole multiple of P[19], halves away from zero"},
     {201, "channelB.quantised", Causality::output, Variability::continuous, Initial::calculated,
      "V[133]: channel B: (P[18] * S[9]) / (2 pi) rounded to a whole multiple of P[20], halves away from zero"},
-    {202, "channelB.quantisedState", Causality::output, Variability::continuous, Initial::calculated,
+    {202, "channelB.quantisedState", Causality::output, Variability::continuous,
+     Initial::calculated,
      "V[134]: channel B: the state S[9] that channelB.quantised is a multiple of"},
     {203, "channelA.input", Causality::input, Variability::continuous, Initial::noAttribute,
      "V[135]: channel A input: V[80] = V[135] * P[28]"},
     {204, "channelB.input", Causality::input, Variability::continuous, Initial::noAttribute,
      "V[136]: channel B input: V[93] = V[136] * P[37]"},
-    {205, "channelA.quantisedState", Causality::output, Variability::continuous, Initial::calculated,
+    {205, "channelA.quantisedState", Causality::output, Variability::continuous,
+     Initial::calculated,
      "V[137]: channel A: the state S[8] that channelA.quantised is a multiple of"},
     {206, "level.integral[0]", Causality::local, Variability::continuous, Initial::calculated,
      "S[0]: integral of the constant rate R[0] = P[2]; latched into V[9]"},
@@ -612,7 +627,8 @@ constexpr bool namesUnique() {
 constexpr bool combinationValid(const ModelVariable& v) {
     switch (v.causality) {
         case Causality::parameter:
-            return (v.variability == Variability::fixed || v.variability == Variability::tunable) &&
+            return (v.variability == Variability::fixed ||
+                    v.variability == Variability::tunable) &&
                    v.initial == Initial::exact;
         case Causality::input:
             return v.variability == Variability::continuous && v.initial == Initial::noAttribute;
@@ -643,7 +659,8 @@ constexpr bool sectionsMatch() {
             input != (v.causality == Causality::input)) {
             return false;
         }
-        if (vr >= kInitialValuesStart && vr < kVariablesStart && v.variability != Variability::fixed) {
+        if (vr >= kInitialValuesStart && vr < kVariablesStart &&
+            v.variability != Variability::fixed) {
             return false;
         }
         if (v.causality == Causality::output) {
@@ -660,7 +677,8 @@ constexpr bool sectionsMatch() {
 
 static_assert(sizeof(kModelVariables) / sizeof(kModelVariables[0]) == kModelDataSize,
               "one row per value reference");
-static_assert(model_variables_checks::rowsInValueReferenceOrder(), "row i describes value reference i");
+static_assert(model_variables_checks::rowsInValueReferenceOrder(),
+              "row i describes value reference i");
 static_assert(model_variables_checks::namesUnique(), "every name appears once");
 static_assert(model_variables_checks::sectionsMatch(),
               "causality, variability and initial follow the sections of the model data");

@@ -45,10 +45,24 @@ constexpr int kParameterCount = tarvo::runtime::kParameterCount;
 constexpr int kVariableCount = tarvo::runtime::kVariableCount;
 constexpr int kStateCount = tarvo::runtime::kStateCount;
 
-const double kSpecialValues[] = {0.0,     -0.0,     1.0,    -1.0,     0.5,   0.2,
-                                 2.0,     1e300,    -1e300, 1e-300,   -1e-300, 5e-324,
-                                 1.7976931348623157e308, -1.7976931348623157e308,
-                                 kInf,    -kInf,    kNaN,   -kNaN};
+const double kSpecialValues[] = {0.0,
+                                 -0.0,
+                                 1.0,
+                                 -1.0,
+                                 0.5,
+                                 0.2,
+                                 2.0,
+                                 1e300,
+                                 -1e300,
+                                 1e-300,
+                                 -1e-300,
+                                 5e-324,
+                                 1.7976931348623157e308,
+                                 -1.7976931348623157e308,
+                                 kInf,
+                                 -kInf,
+                                 kNaN,
+                                 -kNaN};
 
 // splitmix64: the same numbers on every platform.
 class Random {
@@ -146,9 +160,9 @@ public:
 
     // Initialisation compares all values afterwards.
     ::testing::AssertionResult exitInitialisation() {
-        const auto status = same("fmi2ExitInitializationMode",
-                                 fastUnit().api.fmi2ExitInitializationMode(fast_),
-                                 literalUnit().api.fmi2ExitInitializationMode(literal_));
+        const auto status =
+            same("fmi2ExitInitializationMode", fastUnit().api.fmi2ExitInitializationMode(fast_),
+                 literalUnit().api.fmi2ExitInitializationMode(literal_));
         return status ? sameValues("after initialisation") : status;
     }
 
@@ -206,7 +220,8 @@ private:
         return unit.handle == nullptr ? nullptr : tarvo::bench::instantiateUnit(unit, "twin");
     }
 
-    static ::testing::AssertionResult same(const char* call, fmi2Status fast, fmi2Status literal) {
+    static ::testing::AssertionResult same(const char* call, fmi2Status fast,
+                                           fmi2Status literal) {
         if (fast == literal) {
             return ::testing::AssertionSuccess();
         }
@@ -224,8 +239,8 @@ private:
         for (fmi2ValueReference vr = 0; vr < kValueCount; ++vr) {
             if (!sameResult(fast[vr], literal[vr])) {
                 return ::testing::AssertionFailure()
-                       << when << " (step " << steps << "), value reference " << vr
-                       << ": fast " << bitsOf(fast[vr]) << ", literal " << bitsOf(literal[vr]);
+                       << when << " (step " << steps << "), value reference " << vr << ": fast "
+                       << bitsOf(fast[vr]) << ", literal " << bitsOf(literal[vr]);
             }
         }
         return ::testing::AssertionSuccess();
@@ -241,16 +256,11 @@ private:
 // one with a shortened last internal step, or nothing at all.
 double randomStepSize(Random& random) {
     switch (random.below(10)) {
-        case 0:
-            return 0.0;
-        case 1:
-            return 2.5e-6;
-        case 2:
-            return random.between(1e-7, 2e-5);
-        case 3:
-            return 1e-5;
-        default:
-            return 1e-6;
+        case 0: return 0.0;
+        case 1: return 2.5e-6;
+        case 2: return random.between(1e-7, 2e-5);
+        case 3: return 1e-5;
+        default: return 1e-6;
     }
 }
 
@@ -261,20 +271,17 @@ double randomValue(Random& random, double usual, double specialChance) {
         return random.pick(kSpecialValues);
     }
     switch (random.below(3)) {
-        case 0:
-            return usual;
-        case 1:
-            return usual * random.between(-3.0, 3.0);
-        default:
-            return random.between(-10.0, 10.0);
+        case 0: return usual;
+        case 1: return usual * random.between(-3.0, 3.0);
+        default: return random.between(-10.0, 10.0);
     }
 }
 
 struct Family {
-    double parameterChance;  // that a parameter is written before initialisation
-    double initialChance;    // that an initial value is written
-    double specialChance;    // that a written value is a special one
-    double stateWriteChance; // that a step writes a state, parameter or input
+    double parameterChance;   // that a parameter is written before initialisation
+    double initialChance;     // that an initial value is written
+    double specialChance;     // that a written value is a special one
+    double stateWriteChance;  // that a step writes a state, parameter or input
 };
 
 // Writes random parameters and initial values, initialises, then steps with
@@ -289,22 +296,25 @@ struct Family {
     for (fmi2ValueReference i = 0; i < tarvo::runtime::kParameterCount; ++i) {
         if (random.chance(family.parameterChance)) {
             const double usual = twin.value(kParameter + i);
-            if (!(result = twin.set(kParameter + i, randomValue(random, usual, family.specialChance)))) {
+            if (!(result = twin.set(kParameter + i,
+                                    randomValue(random, usual, family.specialChance)))) {
                 return result;
             }
         }
     }
     for (fmi2ValueReference i = 0; i < tarvo::runtime::kInitialValueCount; ++i) {
         if (random.chance(family.initialChance)) {
-            if (!(result = twin.set(kInitialValue + i,
-                                    randomValue(random, random.between(-1.0, 1.0),
-                                                family.specialChance)))) {
+            if (!(result = twin.set(
+                      kInitialValue + i,
+                      randomValue(random, random.between(-1.0, 1.0), family.specialChance)))) {
                 return result;
             }
         }
     }
-    if (!(result = twin.set(kInputA, randomValue(random, 1.0, family.specialChance)))) return result;
-    if (!(result = twin.set(kInputB, randomValue(random, -0.5, family.specialChance)))) return result;
+    if (!(result = twin.set(kInputA, randomValue(random, 1.0, family.specialChance))))
+        return result;
+    if (!(result = twin.set(kInputB, randomValue(random, -0.5, family.specialChance))))
+        return result;
     if (!(result = twin.exitInitialisation())) return result;
 
     double time = 0.0;
@@ -312,20 +322,21 @@ struct Family {
         while (random.chance(family.stateWriteChance)) {
             fmi2ValueReference vr = 0;
             switch (random.below(4)) {
-                case 0:
-                    vr = random.chance(0.5) ? kInputA : kInputB;
-                    break;
+                case 0: vr = random.chance(0.5) ? kInputA : kInputB; break;
                 case 1:
                     vr = kState + static_cast<fmi2ValueReference>(random.below(kStateCount));
                     break;
                 case 2:
-                    vr = kParameter + static_cast<fmi2ValueReference>(random.below(kParameterCount));
+                    vr = kParameter +
+                         static_cast<fmi2ValueReference>(random.below(kParameterCount));
                     break;
                 default:
-                    vr = kVariable + static_cast<fmi2ValueReference>(random.below(kVariableCount));
+                    vr =
+                        kVariable + static_cast<fmi2ValueReference>(random.below(kVariableCount));
                     break;
             }
-            if (!(result = twin.set(vr, randomValue(random, twin.value(vr), family.specialChance)))) {
+            if (!(result =
+                      twin.set(vr, randomValue(random, twin.value(vr), family.specialChance)))) {
                 return result;
             }
         }
@@ -345,7 +356,8 @@ void runFamily(const Family& family, uint64_t seed, int sequences, int stepCount
         Random random(sequenceSeed);
         Lockstep twin;
         ASSERT_TRUE(twin.valid());
-        ASSERT_TRUE(runRandomSequence(twin, random, family, stepCount)) << "sequence seed " << sequenceSeed;
+        ASSERT_TRUE(runRandomSequence(twin, random, family, stepCount))
+            << "sequence seed " << sequenceSeed;
         steps += twin.steps;
     }
     std::printf("  %d sequences, %ld communication steps compared\n", sequences, steps);
@@ -375,7 +387,8 @@ TEST(Differential, SingularAndChangingDiagonal) {
         ASSERT_TRUE(twin.valid());
         ASSERT_TRUE(twin.setUp(false, 0.0));
         ASSERT_TRUE(twin.enterInitialisation());
-        const double p12 = random.chance(0.5) ? random.pick(diagonals) : random.between(-5.0, 5.0);
+        const double p12 =
+            random.chance(0.5) ? random.pick(diagonals) : random.between(-5.0, 5.0);
         ASSERT_TRUE(twin.set(kParameter + 12, p12));
         if (random.chance(0.6)) {
             ASSERT_TRUE(twin.set(kParameter + 8, -p12));  // P[8] + P[12] = 0
@@ -388,13 +401,16 @@ TEST(Differential, SingularAndChangingDiagonal) {
         double time = 0.0;
         for (int step = 0; step < 40; ++step) {
             if (random.chance(0.25)) {
-                const fmi2ValueReference element = static_cast<fmi2ValueReference>(random.below(4));
-                const double value = random.chance(0.7) ? random.pick(diagonals) : random.between(-4.0, 4.0);
+                const fmi2ValueReference element =
+                    static_cast<fmi2ValueReference>(random.below(4));
+                const double value =
+                    random.chance(0.7) ? random.pick(diagonals) : random.between(-4.0, 4.0);
                 ASSERT_TRUE(twin.set(kVariable + 31 + element, value));
             }
             if (random.chance(0.1)) {
-                ASSERT_TRUE(twin.set(kState + 3 + static_cast<fmi2ValueReference>(random.below(2)),
-                                     random.between(-3.0, 3.0)));
+                ASSERT_TRUE(
+                    twin.set(kState + 3 + static_cast<fmi2ValueReference>(random.below(2)),
+                             random.between(-3.0, 3.0)));
             }
             const double h = randomStepSize(random);
             ASSERT_TRUE(twin.doStep(time, h)) << "sequence " << n;
@@ -408,10 +424,24 @@ TEST(Differential, SingularAndChangingDiagonal) {
 // Angles where the pivot of the rotation inverses changes sides or the
 // sine is zero, and angles whose cosine and sine are NaN.
 TEST(Differential, RotationAngles) {
-    const double angles[] = {0.0,      -0.0,         kPi / 4,  -kPi / 4, kPi / 2, -kPi / 2,
-                             kPi,      3 * kPi / 4,  0.785398163397448, 0.7853981633974484,
-                             2.356194490192345, 1e-320, 1e22,  1e300,  kInf,   -kInf,
-                             kNaN,     100.0};
+    const double angles[] = {0.0,
+                             -0.0,
+                             kPi / 4,
+                             -kPi / 4,
+                             kPi / 2,
+                             -kPi / 2,
+                             kPi,
+                             3 * kPi / 4,
+                             0.785398163397448,
+                             0.7853981633974484,
+                             2.356194490192345,
+                             1e-320,
+                             1e22,
+                             1e300,
+                             kInf,
+                             -kInf,
+                             kNaN,
+                             100.0};
     long steps = 0;
     for (int n = 0; n < 400; ++n) {
         Random random(50000u + static_cast<uint64_t>(n));
@@ -449,7 +479,8 @@ TEST(Differential, RotationAngles) {
 // crossing them by state and parameter writes. Quantisation steps of zero,
 // negative zero, tiny, NaN and quotients beyond the 32-bit range.
 TEST(Differential, LevelThresholdsAndQuantisation) {
-    const double levels[] = {1250.0, 2000.0, 1000.0, 2500.0, 2600.0, 0.0, -0.0, 1249.9999999999998};
+    const double levels[] = {1250.0, 2000.0, 1000.0, 2500.0,
+                             2600.0, 0.0,    -0.0,   1249.9999999999998};
     const double quantisationSteps[] = {0.0, -0.0, 1.0, 0.5, 1e-300, 1e-9, kNaN, kInf, -2.0};
     const double quantised[] = {2.3, 2.5, -2.3, -2.5, 0.0, -0.0, 3e9, -3e9, 1e10, 7.5};
     long steps = 0;
@@ -481,8 +512,9 @@ TEST(Differential, LevelThresholdsAndQuantisation) {
                 ASSERT_TRUE(twin.set(kParameter + 0, random.chance(0.8) ? 2500.0 : 5000.0));
             }
             if (random.chance(0.15)) {
-                ASSERT_TRUE(twin.set(kState + 8 + static_cast<fmi2ValueReference>(random.below(2)),
-                                     random.pick(quantised)));
+                ASSERT_TRUE(
+                    twin.set(kState + 8 + static_cast<fmi2ValueReference>(random.below(2)),
+                             random.pick(quantised)));
             }
             const double h = randomStepSize(random);
             ASSERT_TRUE(twin.doStep(time, h)) << "sequence " << n;

@@ -58,11 +58,23 @@ uint64_t next(uint64_t& state) {
 
 TEST(SinCos, SpecialValues) {
     const double inf = std::numeric_limits<double>::infinity();
-    const double specials[] = {0.0, -0.0, inf, -inf, std::numeric_limits<double>::quiet_NaN(),
-                               -std::numeric_limits<double>::quiet_NaN(), 5e-324, -5e-324,
-                               std::numeric_limits<double>::min(), std::numeric_limits<double>::max(),
-                               -std::numeric_limits<double>::max(), 1.0, -1.0, 0.855469, 2.426265,
-                               105414350.0, 281474976710656.0};
+    const double specials[] = {0.0,
+                               -0.0,
+                               inf,
+                               -inf,
+                               std::numeric_limits<double>::quiet_NaN(),
+                               -std::numeric_limits<double>::quiet_NaN(),
+                               5e-324,
+                               -5e-324,
+                               std::numeric_limits<double>::min(),
+                               std::numeric_limits<double>::max(),
+                               -std::numeric_limits<double>::max(),
+                               1.0,
+                               -1.0,
+                               0.855469,
+                               2.426265,
+                               105414350.0,
+                               281474976710656.0};
     for (double x : specials) {
         check(x);
     }

@@ -30,8 +30,9 @@ protected:
     // Defines a stop time as a host would and puts the clock just before
     // it, so that a test integrates only a few internal steps.
     void stopAt(double stopTime, double clock) {
-        ASSERT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 0.0, fmi2True, stopTime),
-                  fmi2OK);
+        ASSERT_EQ(
+            api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 0.0, fmi2True, stopTime),
+            fmi2OK);
         ASSERT_EQ(api.fmi2ExitInitializationMode(instance.get()), fmi2OK);
         r().currentTime = clock;
     }
@@ -187,9 +188,9 @@ TEST_F(DoStep, AnUnboundedStopTimeGetsNoTolerance) {
 TEST_F(DoStep, NonFiniteStepRequestsFailChangingNothing) {
     ASSERT_EQ(host.setReal(instance.get(), kConstantRate, 9.0), fmi2OK);
     const RecordBytes before(r());
-    const double requests[][2] = {{kNaN, 1e-5}, {0.0, kNaN},  {kInf, 1e-5},   {0.0, kInf},
-                                  {-kInf, 1.0}, {0.0, -kInf}, {1e308, 1e308}, {-1e308, -1e308},
-                                  {kInf, -kInf}};
+    const double requests[][2] = {{kNaN, 1e-5},   {0.0, kNaN},      {kInf, 1e-5},
+                                  {0.0, kInf},    {-kInf, 1.0},     {0.0, -kInf},
+                                  {1e308, 1e308}, {-1e308, -1e308}, {kInf, -kInf}};
     for (const auto& request : requests) {
         EXPECT_EQ(step(request[0], request[1]), fmi2Error) << request[0] << " " << request[1];
     }

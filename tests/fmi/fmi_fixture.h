@@ -16,7 +16,9 @@ protected:
     static ModelInstance& record(fmi2Component component) {
         return *static_cast<ModelInstance*>(component);
     }
-    static ModelInstance& record(const InstanceHandle& instance) { return record(instance.get()); }
+    static ModelInstance& record(const InstanceHandle& instance) {
+        return record(instance.get());
+    }
 
     TestHost host{linkedFmiApi()};
     const FmiApi& api = host.api;

@@ -78,8 +78,9 @@ TEST_F(Instantiate, ChecksComeInTheirOrder) {
     host.log.clear();
     // A wrong GUID is refused before the type is looked at.
     EXPECT_EQ(host.instantiateRaw("u", fmi2ModelExchange, "{x}"), nullptr);
-    expectSingleError("u", "fmi2Instantiate: Wrong GUID {x}. Expected "
-                           "{3f1c9a52-7b4e-4d08-a6c3-5e92b07d41af}.");
+    expectSingleError("u",
+                      "fmi2Instantiate: Wrong GUID {x}. Expected "
+                      "{3f1c9a52-7b4e-4d08-a6c3-5e92b07d41af}.");
 }
 
 TEST_F(Instantiate, MissingGuidIsReported) {
@@ -94,14 +95,15 @@ TEST_F(Instantiate, OnlyTheExactGuidIsAccepted) {
     const std::string guid = fmi::kModelGuid;
     std::string upper = guid;
     upper[2] = 'F';  // "{3f1c..." -> "{3F1c..."
-    const std::string candidates[] = {"{", guid.substr(0, guid.size() - 1), guid + "}",
-                                      guid + " ", upper, " " + guid};
+    const std::string candidates[] = {
+        "{", guid.substr(0, guid.size() - 1), guid + "}", guid + " ", upper, " " + guid};
     for (const std::string& candidate : candidates) {
         host.log.clear();
         EXPECT_EQ(host.instantiateRaw("u", fmi2CoSimulation, candidate.c_str()), nullptr)
             << candidate;
-        expectSingleError("u", ("fmi2Instantiate: Wrong GUID " + candidate + ". Expected " +
-                                guid + ".").c_str());
+        expectSingleError(
+            "u",
+            ("fmi2Instantiate: Wrong GUID " + candidate + ". Expected " + guid + ".").c_str());
         EXPECT_EQ(host.log.last().format, fmi::kWrongGuid);
     }
     EXPECT_EQ(allocationLedger().allocationCount(), 0);

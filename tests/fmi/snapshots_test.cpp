@@ -60,7 +60,8 @@ TEST_F(Snapshots, RestoreTakesBackDataTimesAndFlagsButNoPointer) {
     // A donor whose every field differs from the instance.
     InstanceHandle donor = host.instantiate("donor", "file:///D:/donor");
     ModelInstance& d = record(donor);
-    for (size_t i = 0; i < runtime::kModelDataSize; ++i) d.modelData[i] = 1000.0 + static_cast<double>(i);
+    for (size_t i = 0; i < runtime::kModelDataSize; ++i)
+        d.modelData[i] = 1000.0 + static_cast<double>(i);
     d.startTime = 1.0;
     d.stopTime = 2.0;
     d.stopTimeDefined = 1;
@@ -81,7 +82,8 @@ TEST_F(Snapshots, RestoreTakesBackDataTimesAndFlagsButNoPointer) {
 
     ModelInstance expected;
     std::memcpy(&expected, &r(), sizeof expected);
-    for (size_t i = 0; i < runtime::kModelDataSize; ++i) expected.modelData[i] = 1000.0 + static_cast<double>(i);
+    for (size_t i = 0; i < runtime::kModelDataSize; ++i)
+        expected.modelData[i] = 1000.0 + static_cast<double>(i);
     expected.startTime = 1.0;
     expected.stopTime = 2.0;
     expected.stopTimeDefined = 1;

@@ -48,11 +48,11 @@ TEST_F(ValueAccess, RealsTravelUnchangedThroughEveryReference) {
 }
 
 TEST_F(ValueAccess, IntegersTruncateTowardZeroAndOutOfRangeGivesTheMostNegative) {
-    const double stored[] = {2.9,           -2.9,          3e10,         -3e10,
-                             kNaN,          kInf,          -kInf,        2147483647.9,
-                             -2147483648.9, 2147483648.0,  -2147483649.0, -0.0};
-    const int32_t expected[] = {2,          -2,          INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN,
-                                INT32_MIN,  INT32_MAX,   INT32_MIN, INT32_MIN, INT32_MIN, 0};
+    const double stored[] = {2.9,           -2.9,         3e10,          -3e10,
+                             kNaN,          kInf,         -kInf,         2147483647.9,
+                             -2147483648.9, 2147483648.0, -2147483649.0, -0.0};
+    const int32_t expected[] = {2,         -2,        INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN,
+                                INT32_MIN, INT32_MAX, INT32_MIN, INT32_MIN, INT32_MIN, 0};
     constexpr size_t n = sizeof stored / sizeof stored[0];
     std::vector<fmi2ValueReference> vrs;
     for (size_t i = 0; i < n; ++i) {
@@ -120,9 +120,9 @@ TEST_F(ValueAccess, WritingAParameterRaisesTheFlagInEveryType) {
         ASSERT_EQ(api.fmi2SetBoolean(instance.get(), &vr, 1, &boolean), fmi2OK);
         EXPECT_EQ(data().parametersChanged, 0) << vr;
     }
-    for (fmi2ValueReference vr : {valueReferenceOf("level.capacity"),
-                                  valueReferenceOf("parameters[23]"),
-                                  valueReferenceOf("parameters[46]")}) {
+    for (fmi2ValueReference vr :
+         {valueReferenceOf("level.capacity"), valueReferenceOf("parameters[23]"),
+          valueReferenceOf("parameters[46]")}) {
         data().parametersChanged = 0;
         ASSERT_EQ(api.fmi2SetReal(instance.get(), &vr, 1, &real), fmi2OK);
         EXPECT_EQ(data().parametersChanged, 1) << vr;

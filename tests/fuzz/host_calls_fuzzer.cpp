@@ -82,12 +82,13 @@ constexpr double kMax = std::numeric_limits<double>::max();
 // Values a host may write: the workload's own, edges of the conversions,
 // and everything that is not a plain number. An index past the table reads
 // eight raw bytes.
-constexpr double kValues[] = {0.0,        -0.0,         1.0,         -0.5,       0.5,
-                              0.2,        2.0,          1e-6,        kNaN,       -kNaN,
-                              kInf,       -kInf,        kMax,        -kMax,      4.9e-324,
-                              2.2250738585072014e-308, 1e300,        -1e300,     3e10,
-                              -3e10,      2147483647.5, -2147483648.5, 2147483648.0,
-                              -2147483649.0, 100.0,      -7.0};
+constexpr double kValues[] = {0.0,          -0.0,          1.0,          -0.5,
+                              0.5,          0.2,           2.0,          1e-6,
+                              kNaN,         -kNaN,         kInf,         -kInf,
+                              kMax,         -kMax,         4.9e-324,     2.2250738585072014e-308,
+                              1e300,        -1e300,        3e10,         -3e10,
+                              2147483647.5, -2147483648.5, 2147483648.0, -2147483649.0,
+                              100.0,        -7.0};
 constexpr size_t kValueCount = sizeof kValues / sizeof kValues[0];
 
 double value(Input& in) {
@@ -122,9 +123,9 @@ fmi2ValueReference valueReference(Input& in) {
 
 // Step sizes: short positive ones (at most 1e-4, a hundred internal steps),
 // zero, negative and non-finite ones.
-constexpr double kStepSizes[] = {1e-6,  5e-7,  1e-7,  2.5e-6, 1e-5,  3e-5,    1e-4,  0.0,
-                                 -0.0,  -1e-6, -1e-3, -1.0,   kNaN,  kInf,    -kInf, kMax,
-                                 -kMax, 4.9e-324, 1e-300};
+constexpr double kStepSizes[] = {1e-6,  5e-7, 1e-7,  2.5e-6,   1e-5,  3e-5, 1e-4,
+                                 0.0,   -0.0, -1e-6, -1e-3,    -1.0,  kNaN, kInf,
+                                 -kInf, kMax, -kMax, 4.9e-324, 1e-300};
 constexpr size_t kStepSizeCount = sizeof kStepSizes / sizeof kStepSizes[0];
 
 // ------------------------------------------------------------ host
@@ -137,11 +138,12 @@ void stepFinishedMustNotBeCalled(fmi2ComponentEnvironment, fmi2Status) {
     fail("stepFinished called");
 }
 
-const fmi2CallbackFunctions kCompleteCallbacks{&testing::recordingLogger, &testing::countingAllocate,
-                                               &testing::countingFree, nullptr, &hostLog};
-const fmi2CallbackFunctions kWithStepFinished{&testing::recordingLogger, &testing::countingAllocate,
-                                              &testing::countingFree, &stepFinishedMustNotBeCalled,
-                                              &hostLog};
+const fmi2CallbackFunctions kCompleteCallbacks{&testing::recordingLogger,
+                                               &testing::countingAllocate, &testing::countingFree,
+                                               nullptr, &hostLog};
+const fmi2CallbackFunctions kWithStepFinished{&testing::recordingLogger,
+                                              &testing::countingAllocate, &testing::countingFree,
+                                              &stepFinishedMustNotBeCalled, &hostLog};
 const fmi2CallbackFunctions kWithoutLogger{nullptr, &testing::countingAllocate,
                                            &testing::countingFree, nullptr, &hostLog};
 const fmi2CallbackFunctions kWithoutAllocate{&testing::recordingLogger, nullptr,
@@ -177,11 +179,16 @@ testing::AllocationLedger& ledger() {
 
 bool isFixedMessage(const std::string& format) {
     namespace fmi = tarvo::fmi;
-    const char* const fixed[] = {fmi::kMissingInstanceName,  fmi::kMissingMemoryCallback,
-                                 fmi::kMissingGuid,          fmi::kWrongGuid,
-                                 fmi::kOutOfMemoryInstance,  fmi::kOutOfMemoryName,
-                                 fmi::kCoSimulationOnly,     fmi::kFinishTimeExceeded,
-                                 fmi::kSnapshotAllocationFailed, fmi::kSnapshotRestoreFailed};
+    const char* const fixed[] = {fmi::kMissingInstanceName,
+                                 fmi::kMissingMemoryCallback,
+                                 fmi::kMissingGuid,
+                                 fmi::kWrongGuid,
+                                 fmi::kOutOfMemoryInstance,
+                                 fmi::kOutOfMemoryName,
+                                 fmi::kCoSimulationOnly,
+                                 fmi::kFinishTimeExceeded,
+                                 fmi::kSnapshotAllocationFailed,
+                                 fmi::kSnapshotRestoreFailed};
     for (const char* message : fixed) {
         if (format == message) return true;
     }
@@ -207,7 +214,8 @@ void expectMessage(const char* message) {
 
 void checkStatus(fmi2Status status) {
     const int code = static_cast<int>(status);
-    check(code == fmi2OK || code == fmi2Discard || code == fmi2Error, "status outside OK/Discard/Error");
+    check(code == fmi2OK || code == fmi2Discard || code == fmi2Error,
+          "status outside OK/Discard/Error");
 }
 
 void checkStatus(fmi2Status status, fmi2Status expected) {
@@ -226,7 +234,8 @@ void checkRecords(const Session& session) {
               "record lost its name copy");
         check(r->resourcePath == nullptr || ledger().isLive(r->resourcePath),
               "record points at a freed resource path");
-        check(r->constants == r->modelData && r->rates == r->modelData + tarvo::runtime::kRatesStart,
+        check(r->constants == r->modelData &&
+                  r->rates == r->modelData + tarvo::runtime::kRatesStart,
               "section pointers left the record");
         check(r->stepSize == 1e-6, "internal step changed");
     }
@@ -247,16 +256,26 @@ void instantiate(Session& session, Input& in) {
     }
     const uint8_t variant = in.byte();
 
-    const fmi2CallbackFunctions* const records[] = {&kCompleteCallbacks, &kCompleteCallbacks,
-                                                    &kWithStepFinished,  &kWithoutLogger,
-                                                    &kWithoutAllocate,   &kWithoutFree, nullptr};
+    const fmi2CallbackFunctions* const records[] = {&kCompleteCallbacks,
+                                                    &kCompleteCallbacks,
+                                                    &kWithStepFinished,
+                                                    &kWithoutLogger,
+                                                    &kWithoutAllocate,
+                                                    &kWithoutFree,
+                                                    nullptr};
     const fmi2CallbackFunctions* callbacks = records[(variant & 0x7) % 7];
 
     std::string givenName;
     const char* namePointer = nullptr;
     switch ((variant >> 3) & 0x3) {
-        case 0: givenName = "unit"; namePointer = givenName.c_str(); break;
-        case 1: givenName = in.text(); namePointer = givenName.c_str(); break;
+        case 0:
+            givenName = "unit";
+            namePointer = givenName.c_str();
+            break;
+        case 1:
+            givenName = in.text();
+            namePointer = givenName.c_str();
+            break;
         case 2: namePointer = ""; break;
         default: namePointer = nullptr; break;
     }
@@ -268,10 +287,12 @@ void instantiate(Session& session, Input& in) {
     const char* guidPointer = nullptr;
     const uint8_t guidChoice = in.byte() % 8;
     switch (guidChoice) {
-        case 0: case 1: case 2: guid = testing::kTestModelGuid; break;
-        case 3: guid = "{"; break;                                          // a prefix
+        case 0:
+        case 1:
+        case 2: guid = testing::kTestModelGuid; break;
+        case 3: guid = "{"; break;                                         // a prefix
         case 4: guid = std::string(testing::kTestModelGuid) + "0"; break;  // one more
-        case 5: guid = "{3F1C9A52-7B4E-4D08-A6C3-5E92B07D41AF}"; break;     // upper case
+        case 5: guid = "{3F1C9A52-7B4E-4D08-A6C3-5E92B07D41AF}"; break;    // upper case
         case 6: guid = in.text(); break;
         default: break;
     }
@@ -283,17 +304,32 @@ void instantiate(Session& session, Input& in) {
     std::string location;
     const char* locationPointer = nullptr;
     switch (in.byte() % 5) {
-        case 0: location = testing::kTestResourceLocation; locationPointer = location.c_str(); break;
-        case 1: location = "file:///D:/a%20b%2F"; locationPointer = location.c_str(); break;
-        case 2: location = in.text(); locationPointer = location.c_str(); break;
+        case 0:
+            location = testing::kTestResourceLocation;
+            locationPointer = location.c_str();
+            break;
+        case 1:
+            location = "file:///D:/a%20b%2F";
+            locationPointer = location.c_str();
+            break;
+        case 2:
+            location = in.text();
+            locationPointer = location.c_str();
+            break;
         case 3: locationPointer = ""; break;
         default: break;
     }
     const bool locationGiven = locationPointer != nullptr && locationPointer[0] != '\0';
 
     const uint8_t typeChoice = in.byte() % 8;
-    const int typeValues[] = {fmi2CoSimulation, fmi2CoSimulation, fmi2CoSimulation, fmi2CoSimulation,
-                              fmi2ModelExchange, 2, -1, -2147483647 - 1};
+    const int typeValues[] = {fmi2CoSimulation,
+                              fmi2CoSimulation,
+                              fmi2CoSimulation,
+                              fmi2CoSimulation,
+                              fmi2ModelExchange,
+                              2,
+                              -1,
+                              -2147483647 - 1};
     const int typeValue = typeValues[typeChoice];
 
     const size_t liveBefore = ledger().outstanding();
@@ -402,14 +438,16 @@ void doStep(Session& session, Input& in) {
     const fmi2Component c = component(session, in);
     const uint8_t pointChoice = in.byte() % 8;
     const uint8_t stepChoice = in.byte();
-    const double stepSize =
-        stepChoice < kStepSizeCount ? kStepSizes[stepChoice] : static_cast<double>(stepChoice) * 1e-7;
+    const double stepSize = stepChoice < kStepSizeCount ? kStepSizes[stepChoice]
+                                                        : static_cast<double>(stepChoice) * 1e-7;
     const double clock = c == nullptr ? 0.0 : record(c)->currentTime;
     double point = clock;
     switch (pointChoice) {
-        case 0: case 1: case 2: point = clock; break;                    // where the model is
-        case 3: point = 0.0; break;                                      // behind it
-        case 4: point = value(in); break;                                // anything
+        case 0:
+        case 1:
+        case 2: point = clock; break;      // where the model is
+        case 3: point = 0.0; break;        // behind it
+        case 4: point = value(in); break;  // anything
         case 5: point = clock - 1e-6; break;
         case 6: point = -kMax; break;
         default: point = kNaN; break;
@@ -429,7 +467,8 @@ void doStep(Session& session, Input& in) {
     const double clockBefore = clock;
     const int flagBefore = r == nullptr ? 0 : r->parametersChanged;
     std::vector<double> dataBefore;
-    if (r != nullptr) dataBefore.assign(r->modelData, r->modelData + tarvo::runtime::kModelDataSize);
+    if (r != nullptr)
+        dataBefore.assign(r->modelData, r->modelData + tarvo::runtime::kModelDataSize);
 
     hostLog.clear();
     const fmi2Status status = fmi2DoStep(c, point, stepSize, noPriorState);
@@ -451,7 +490,8 @@ void doStep(Session& session, Input& in) {
     if (stepSize == 0.0 || !finiteRequest) {
         // Nothing at all may change: not the clock, not a value.
         check(stepSize == 0.0 || status == fmi2Error, "non-finite step not refused");
-        check(r->currentTime == clockBefore || (std::isnan(r->currentTime) && std::isnan(clockBefore)),
+        check(r->currentTime == clockBefore ||
+                  (std::isnan(r->currentTime) && std::isnan(clockBefore)),
               "refused step moved the clock");
         check(std::memcmp(dataBefore.data(), r->modelData, sizeof r->modelData) == 0,
               "refused step changed values");
@@ -529,7 +569,8 @@ void getValues(Session& session, Input& in) {
                              access.valuesNull ? nullptr : values.data());
         if (access.valid) {
             for (size_t i = 0; i < count; ++i)
-                check(testing::sameBits(values[i], r->modelData[access.vrs[i]]), "real read wrong");
+                check(testing::sameBits(values[i], r->modelData[access.vrs[i]]),
+                      "real read wrong");
         } else {
             values.pop_back();
             check(isPattern(values), "refused real read wrote");
@@ -541,7 +582,8 @@ void getValues(Session& session, Input& in) {
                                 access.valuesNull ? nullptr : values.data());
         if (access.valid) {
             for (size_t i = 0; i < count; ++i)
-                check(values[i] == expectedInteger(r->modelData[access.vrs[i]]), "integer read wrong");
+                check(values[i] == expectedInteger(r->modelData[access.vrs[i]]),
+                      "integer read wrong");
         } else {
             values.pop_back();
             check(isPattern(values), "refused integer read wrote");
@@ -553,7 +595,8 @@ void getValues(Session& session, Input& in) {
                                 access.valuesNull ? nullptr : values.data());
         if (access.valid) {
             for (size_t i = 0; i < count; ++i)
-                check(values[i] == (r->modelData[access.vrs[i]] == 1.0 ? 1 : 0), "boolean read wrong");
+                check(values[i] == (r->modelData[access.vrs[i]] == 1.0 ? 1 : 0),
+                      "boolean read wrong");
         } else {
             values.pop_back();
             check(isPattern(values), "refused boolean read wrote");
@@ -616,7 +659,8 @@ void setValues(Session& session, Input& in) {
                                                 vr < tarvo::runtime::kInitialValuesStart);
         bool lastWrite = true;
         for (size_t j = i + 1; j < count; ++j) lastWrite = lastWrite && access.vrs[j] != vr;
-        if (lastWrite) check(testing::sameBits(r->modelData[vr], stored[i]), "written value not stored");
+        if (lastWrite)
+            check(testing::sameBits(r->modelData[vr], stored[i]), "written value not stored");
     }
     check(r->parametersChanged == (parameterWritten ? 1 : flagBefore), "parameter flag wrong");
 }
@@ -632,7 +676,8 @@ void getContinuousStates(Session& session, Input& in) {
     const bool valid = c != nullptr && nx == 20 && !nullArray;
     checkStatus(status, valid ? fmi2OK : fmi2Error);
     if (valid) {
-        check(std::memcmp(x.data(), record(c)->states, 20 * sizeof(double)) == 0, "states read wrong");
+        check(std::memcmp(x.data(), record(c)->states, 20 * sizeof(double)) == 0,
+              "states read wrong");
     } else {
         check(isPattern(x), "refused state read wrote");
     }
@@ -651,7 +696,8 @@ void getSnapshot(Session& session, Input& in) {
     checkStatus(status);
     checkMessages();
     if (c == nullptr) {
-        check(status == fmi2Error && handle == before && hostLog.empty(), "snapshot without instance");
+        check(status == fmi2Error && handle == before && hostLog.empty(),
+              "snapshot without instance");
         return;
     }
     if (nullPointer) {
@@ -665,21 +711,26 @@ void getSnapshot(Session& session, Input& in) {
         check(handle == nullptr && ledger().calls().back().result == nullptr,
               "snapshot failed without a failed allocation");
         expectMessage(tarvo::fmi::kSnapshotAllocationFailed);
-        check(hostLog.last().instanceName == record(c)->instanceName, "snapshot message under another name");
+        check(hostLog.last().instanceName == record(c)->instanceName,
+              "snapshot message under another name");
         return;
     } else {
-        check(status == fmi2OK && handle != nullptr && ledger().isLive(handle), "new snapshot not allocated");
+        check(status == fmi2OK && handle != nullptr && ledger().isLive(handle),
+              "new snapshot not allocated");
     }
-    check(std::memcmp(handle, c, sizeof(ModelInstance)) == 0, "snapshot not a copy of the record");
+    check(std::memcmp(handle, c, sizeof(ModelInstance)) == 0,
+          "snapshot not a copy of the record");
 }
 
 void setSnapshot(Session& session, Input& in) {
     const fmi2Component c = component(session, in);
     const uint8_t choice = in.byte();
-    const fmi2FMUstate state = (choice >> 2) % 8 == 0 ? nullptr : session.snapshots[choice % kSnapshotCount];
+    const fmi2FMUstate state =
+        (choice >> 2) % 8 == 0 ? nullptr : session.snapshots[choice % kSnapshotCount];
     ModelInstance* r = record(c);
     std::vector<double> dataBefore;
-    if (r != nullptr) dataBefore.assign(r->modelData, r->modelData + tarvo::runtime::kModelDataSize);
+    if (r != nullptr)
+        dataBefore.assign(r->modelData, r->modelData + tarvo::runtime::kModelDataSize);
     hostLog.clear();
     const fmi2Status status = fmi2SetFMUstate(c, state);
     checkStatus(status);
@@ -717,10 +768,12 @@ void freeSnapshot(Session& session, Input& in) {
         check(ledger().outstanding() == liveBefore, "nothing to release, yet released");
     } else if (c == nullptr) {
         checkStatus(status, fmi2Error);
-        check(handle == before && ledger().isLive(before), "snapshot released without an instance");
+        check(handle == before && ledger().isLive(before),
+              "snapshot released without an instance");
     } else {
         checkStatus(status, fmi2OK);
-        check(handle == nullptr && ledger().outstanding() == liveBefore - 1, "snapshot not released");
+        check(handle == nullptr && ledger().outstanding() == liveBefore - 1,
+              "snapshot not released");
     }
 }
 
@@ -742,39 +795,61 @@ void fixedResults(Session& session, Input& in) {
     const fmi2Real reals[2] = {kNaN, 1.0};
     const fmi2String strings[2] = {"a", nullptr};
     switch (choice % 16) {
-        case 0: checkStatus(fmi2GetStatus(c, kind, static_cast<fmi2Status*>(scratch)), onInstance); break;
-        case 1: checkStatus(fmi2GetRealStatus(c, kind, static_cast<fmi2Real*>(scratch)), onInstance); break;
-        case 2: checkStatus(fmi2GetIntegerStatus(c, kind, static_cast<fmi2Integer*>(scratch)), onInstance); break;
-        case 3: checkStatus(fmi2GetBooleanStatus(c, kind, static_cast<fmi2Boolean*>(scratch)), onInstance); break;
-        case 4: checkStatus(fmi2GetStringStatus(c, kind, static_cast<fmi2String*>(scratch)), discardOnInstance); break;
+        case 0:
+            checkStatus(fmi2GetStatus(c, kind, static_cast<fmi2Status*>(scratch)), onInstance);
+            break;
+        case 1:
+            checkStatus(fmi2GetRealStatus(c, kind, static_cast<fmi2Real*>(scratch)), onInstance);
+            break;
+        case 2:
+            checkStatus(fmi2GetIntegerStatus(c, kind, static_cast<fmi2Integer*>(scratch)),
+                        onInstance);
+            break;
+        case 3:
+            checkStatus(fmi2GetBooleanStatus(c, kind, static_cast<fmi2Boolean*>(scratch)),
+                        onInstance);
+            break;
+        case 4:
+            checkStatus(fmi2GetStringStatus(c, kind, static_cast<fmi2String*>(scratch)),
+                        discardOnInstance);
+            break;
         case 5: checkStatus(fmi2CancelStep(c), fmi2Error); break;
-        case 6: checkStatus(fmi2GetString(c, vrs, 2, static_cast<fmi2String*>(scratch)), fmi2Error); break;
+        case 6:
+            checkStatus(fmi2GetString(c, vrs, 2, static_cast<fmi2String*>(scratch)), fmi2Error);
+            break;
         case 7: checkStatus(fmi2SetString(c, vrs, 2, strings), fmi2Error); break;
         case 8:
-            checkStatus(fmi2SerializedFMUstateSize(c, session.snapshots[0], static_cast<size_t*>(scratch)),
+            checkStatus(fmi2SerializedFMUstateSize(c, session.snapshots[0],
+                                                   static_cast<size_t*>(scratch)),
                         discardOnInstance);
             break;
         case 9:
-            checkStatus(fmi2SerializeFMUstate(c, session.snapshots[1], static_cast<fmi2Byte*>(scratch),
-                                              sizeof(uint64_t) * out.size()),
-                        discardOnInstance);
+            checkStatus(
+                fmi2SerializeFMUstate(c, session.snapshots[1], static_cast<fmi2Byte*>(scratch),
+                                      sizeof(uint64_t) * out.size()),
+                discardOnInstance);
             break;
         case 10: {
             fmi2FMUstate state = session.snapshots[2];
             const fmi2FMUstate before = state;
-            checkStatus(fmi2DeSerializeFMUstate(c, static_cast<const fmi2Byte*>(scratch), 16, &state),
-                        discardOnInstance);
+            checkStatus(
+                fmi2DeSerializeFMUstate(c, static_cast<const fmi2Byte*>(scratch), 16, &state),
+                discardOnInstance);
             check(state == before, "deserialisation wrote a handle");
             break;
         }
         case 11:
-            checkStatus(fmi2GetDirectionalDerivative(c, vrs, 2, vrs, 2, reals, static_cast<fmi2Real*>(scratch)),
+            checkStatus(fmi2GetDirectionalDerivative(c, vrs, 2, vrs, 2, reals,
+                                                     static_cast<fmi2Real*>(scratch)),
                         discardOnInstance);
             break;
-        case 12: checkStatus(fmi2SetRealInputDerivatives(c, vrs, 2, orders, reals), fmi2Error); break;
+        case 12:
+            checkStatus(fmi2SetRealInputDerivatives(c, vrs, 2, orders, reals), fmi2Error);
+            break;
         case 13:
-            checkStatus(fmi2GetRealOutputDerivatives(c, vrs, 2, orders, static_cast<fmi2Real*>(scratch)),
-                        fmi2Error);
+            checkStatus(
+                fmi2GetRealOutputDerivatives(c, vrs, 2, orders, static_cast<fmi2Real*>(scratch)),
+                fmi2Error);
             break;
         case 14: {
             const fmi2String categories[1] = {"error"};
@@ -847,9 +922,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 1: freeInstance(session, in); break;
             case 2: setupExperiment(session, in); break;
             case 3: lifecycle(session, in); break;
-            case 4: case 5: doStep(session, in); break;
+            case 4:
+            case 5: doStep(session, in); break;
             case 6: getValues(session, in); break;
-            case 7: case 8: setValues(session, in); break;
+            case 7:
+            case 8: setValues(session, in); break;
             case 9: getContinuousStates(session, in); break;
             case 10: getSnapshot(session, in); break;
             case 11: setSnapshot(session, in); break;

@@ -54,10 +54,12 @@ protected:
         int before = ledger.allocationCount();
         InstanceHandle first = host.instantiate("first");
         outcome.firstInstance = static_cast<bool>(first);
-        EXPECT_EQ(outcome.firstInstance, !strikes(failAt, before, 1) && !strikes(failAt, before, 2));
+        EXPECT_EQ(outcome.firstInstance,
+                  !strikes(failAt, before, 1) && !strikes(failAt, before, 2));
         if (first) {
             const bool pathLost = strikes(failAt, before, 3);
-            outcome.firstHasPath = static_cast<ModelInstance*>(first.get())->resourcePath != nullptr;
+            outcome.firstHasPath =
+                static_cast<ModelInstance*>(first.get())->resourcePath != nullptr;
             EXPECT_EQ(outcome.firstHasPath, !pathLost);
             startInstance(first.get());
             EXPECT_EQ(api.fmi2DoStep(first.get(), 0.0, 1e-5, fmi2True), fmi2OK);
@@ -87,7 +89,8 @@ protected:
         before = ledger.allocationCount();
         InstanceHandle second = host.instantiate("second", nullptr);
         outcome.secondInstance = static_cast<bool>(second);
-        EXPECT_EQ(outcome.secondInstance, !strikes(failAt, before, 1) && !strikes(failAt, before, 2));
+        EXPECT_EQ(outcome.secondInstance,
+                  !strikes(failAt, before, 1) && !strikes(failAt, before, 2));
         fmi2FMUstate own = nullptr;
         if (second && snapshot != nullptr) {
             EXPECT_EQ(api.fmi2SetFMUstate(second.get(), snapshot), fmi2OK);
@@ -142,16 +145,16 @@ TEST_F(AllocationFailure, EachAllocationOfAWholeLifeFailsInTurn) {
     // of the Model Exchange instance (which fails for want of memory itself
     // when its record or name cannot be had).
     const std::vector<std::vector<std::string>> expected = {
-        {fmi::kOutOfMemoryInstance, fmi::kCoSimulationOnly},      // 1 first record
-        {fmi::kOutOfMemoryName, fmi::kCoSimulationOnly},          // 2 first name
-        {fmi::kCoSimulationOnly},                                 // 3 first path: none, no message
-        {fmi::kSnapshotAllocationFailed, fmi::kCoSimulationOnly}, // 4 snapshot
-        {fmi::kOutOfMemoryInstance, fmi::kCoSimulationOnly},      // 5 second record
-        {fmi::kOutOfMemoryName, fmi::kCoSimulationOnly},          // 6 second name
-        {fmi::kSnapshotAllocationFailed, fmi::kCoSimulationOnly}, // 7 second's snapshot
-        {fmi::kOutOfMemoryInstance},                              // 8 refused record
-        {fmi::kOutOfMemoryName},                                  // 9 refused name
-        {fmi::kCoSimulationOnly},                                 // 10 refused path
+        {fmi::kOutOfMemoryInstance, fmi::kCoSimulationOnly},  // 1 first record
+        {fmi::kOutOfMemoryName, fmi::kCoSimulationOnly},      // 2 first name
+        {fmi::kCoSimulationOnly},                             // 3 first path: none, no message
+        {fmi::kSnapshotAllocationFailed, fmi::kCoSimulationOnly},  // 4 snapshot
+        {fmi::kOutOfMemoryInstance, fmi::kCoSimulationOnly},       // 5 second record
+        {fmi::kOutOfMemoryName, fmi::kCoSimulationOnly},           // 6 second name
+        {fmi::kSnapshotAllocationFailed, fmi::kCoSimulationOnly},  // 7 second's snapshot
+        {fmi::kOutOfMemoryInstance},                               // 8 refused record
+        {fmi::kOutOfMemoryName},                                   // 9 refused name
+        {fmi::kCoSimulationOnly},                                  // 10 refused path
     };
     for (int failAt = 1; failAt <= clean.allocations; ++failAt) {
         SCOPED_TRACE("allocation " + std::to_string(failAt) + " failing");

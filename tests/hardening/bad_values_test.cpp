@@ -49,10 +49,12 @@ TEST_F(BadValues, EveryBadValueEverywhereStepsWithoutFaultAndResetRecovers) {
     for (const double bad : kBadValues) {
         SCOPED_TRACE(bad);
         ASSERT_EQ(api.fmi2Reset(instance.get()), fmi2OK);
-        ASSERT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 0.0, fmi2False, 0.0), fmi2OK);
+        ASSERT_EQ(api.fmi2SetupExperiment(instance.get(), fmi2False, 0.0, 0.0, fmi2False, 0.0),
+                  fmi2OK);
         // Every parameter, initial value, state and both inputs.
         std::vector<fmi2ValueReference> vrs;
-        for (fmi2ValueReference vr = runtime::kParametersStart; vr < runtime::kVariablesStart; ++vr) {
+        for (fmi2ValueReference vr = runtime::kParametersStart; vr < runtime::kVariablesStart;
+             ++vr) {
             vrs.push_back(vr);
         }
         for (fmi2ValueReference vr = runtime::kStatesStart; vr < runtime::kRatesStart; ++vr) {
@@ -82,7 +84,8 @@ TEST_F(BadValues, EveryBadValueEverywhereStepsWithoutFaultAndResetRecovers) {
         EXPECT_EQ(boolean, fmi2False);
         EXPECT_TRUE(sameBits(host.getReal(instance.get(), input), bad));
         std::vector<double> states(20);
-        EXPECT_EQ(api.fmi2GetContinuousStates(instance.get(), states.data(), states.size()), fmi2OK);
+        EXPECT_EQ(api.fmi2GetContinuousStates(instance.get(), states.data(), states.size()),
+                  fmi2OK);
 
         // Reset and a fresh set-up: the first run once more, bit for bit.
         ASSERT_EQ(api.fmi2Reset(instance.get()), fmi2OK);

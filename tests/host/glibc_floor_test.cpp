@@ -48,8 +48,9 @@ struct PowVersions {
         const double now = current(a, b);
         ++compared;
         if (bitsOf(old) != bitsOf(now) && ++differing <= 10) {
-            ADD_FAILURE() << "pow(" << std::hexfloat << a << ", " << b << "): " << kFirstPowVersion
-                          << " gives " << old << ", GLIBC_2.29 " << now;
+            ADD_FAILURE() << "pow(" << std::hexfloat << a << ", " << b
+                          << "): " << kFirstPowVersion << " gives " << old << ", GLIBC_2.29 "
+                          << now;
         }
     }
 };
@@ -80,18 +81,39 @@ TEST(GlibcFloor, TheFirstPowVersionGivesTheBitsOfTheCurrentOne) {
     const double aboveOne = std::nextafter(1.0, 2.0);
     // Bases: zeros, infinities, NaN, one and its neighbours, subnormals, the
     // extremes and ordinary values.
-    const double bases[] = {0.0,         inf,   nan,      1.0,      belowOne, aboveOne,
-                            tiny,        least, least / 3, largest, 0.5,      2.0,
-                            3.0,         10.0,  0.1,      1e-300,   1e300,    1.0000001,
-                            std::sqrt(2.0), 0.9999999, 7.25, 1e-10};
+    const double bases[] = {
+        0.0,  inf,  nan, 1.0,  belowOne, aboveOne, tiny,  least,     least / 3,      largest,
+        0.5,  2.0,  3.0, 10.0, 0.1,      1e-300,   1e300, 1.0000001, std::sqrt(2.0), 0.9999999,
+        7.25, 1e-10};
     // Exponents: zeros, infinities, NaN, odd and even integers up to 2^53
     // (negative bases give a result only for integers, signed by oddness),
     // halves, exponents that overflow or underflow, and tiny ones.
-    const double exponents[] = {0.0,    inf,     nan,    1.0,       2.0,      3.0,
-                                0.5,    1.5,     -0.5,   1023.0,    1024.0,   1074.0,
-                                1075.0, 9007199254740991.0, 9007199254740992.0, 4503599627370497.0,
-                                1e300,  tiny,    least,  0.3,       1e-17,    700.0,
-                                2.5,    53.0,    1e10,   -1e10 + 1.0};
+    const double exponents[] = {0.0,
+                                inf,
+                                nan,
+                                1.0,
+                                2.0,
+                                3.0,
+                                0.5,
+                                1.5,
+                                -0.5,
+                                1023.0,
+                                1024.0,
+                                1074.0,
+                                1075.0,
+                                9007199254740991.0,
+                                9007199254740992.0,
+                                4503599627370497.0,
+                                1e300,
+                                tiny,
+                                least,
+                                0.3,
+                                1e-17,
+                                700.0,
+                                2.5,
+                                53.0,
+                                1e10,
+                                -1e10 + 1.0};
     for (double a : bases) {
         for (double b : exponents) {
             for (double signedA : {a, -a}) {

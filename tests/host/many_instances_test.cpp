@@ -59,7 +59,8 @@ TEST_F(ManyInstances, InterleavedInstancesEachGiveTheirValuesAlone) {
     for (int k = 0; k < kInstances; ++k) {
         ASSERT_EQ(together[k].size(), alone[k].size());
         for (int n = 0; n < kSteps; ++n) {
-            EXPECT_TRUE(sameBits(together[k][n], alone[k][n])) << "instance " << k << " step " << n;
+            EXPECT_TRUE(sameBits(together[k][n], alone[k][n]))
+                << "instance " << k << " step " << n;
         }
     }
     // The instances really differ from one another.

@@ -122,7 +122,8 @@ TEST(LuInverse, ThreeByThreeTimesSourceIsIdentity) {
     double a[9] = {0, 2, 1, 1, 1, 0, 2, 0, 1};
     double d[9];
     double workspace[inverseWorkspaceSize(3)];
-    EXPECT_DOUBLE_EQ(matInverseDet({d, 3, 3}, {a, 3, 3}, workspace), 0 - 2 * (1 - 0) + 1 * (0 - 2));
+    EXPECT_DOUBLE_EQ(matInverseDet({d, 3, 3}, {a, 3, 3}, workspace),
+                     0 - 2 * (1 - 0) + 1 * (0 - 2));
     double product[9];
     matMul({product, 3, 3}, {a, 3, 3}, {d, 3, 3});
     for (int k = 0; k < 9; ++k) {

@@ -28,10 +28,12 @@ void expect(bool condition, const char* what) {
 
 void start(TestHost& host, fmi2Component c, bool stopTimeDefined) {
     const FmiApi& api = host.api;
-    expect(api.fmi2SetupExperiment(c, fmi2True, 1e-6, 0.0, stopTimeDefined ? 1 : 0, 5e-4) == fmi2OK,
-           "set-up");
+    expect(
+        api.fmi2SetupExperiment(c, fmi2True, 1e-6, 0.0, stopTimeDefined ? 1 : 0, 5e-4) == fmi2OK,
+        "set-up");
     expect(api.fmi2EnterInitializationMode(c) == fmi2OK, "enter initialisation");
-    expect(host.setReal(c, kInputA, 1.0) == fmi2OK && host.setReal(c, kInputB, -0.5) == fmi2OK, "inputs");
+    expect(host.setReal(c, kInputA, 1.0) == fmi2OK && host.setReal(c, kInputB, -0.5) == fmi2OK,
+           "inputs");
     expect(api.fmi2ExitInitializationMode(c) == fmi2OK, "exit initialisation");
 }
 
@@ -68,14 +70,17 @@ void runSequence(TestHost& host) {
         expect(api.fmi2Reset(first.get()) == fmi2OK, "reset");
         start(host, first.get(), false);
         expect(api.fmi2DoStep(first.get(), 0.0, 1e-4, fmi2False) == fmi2OK, "step after reset");
-        expect(api.fmi2Terminate(first.get()) == fmi2OK && api.fmi2Terminate(second.get()) == fmi2OK,
-               "terminate");
+        expect(
+            api.fmi2Terminate(first.get()) == fmi2OK && api.fmi2Terminate(second.get()) == fmi2OK,
+            "terminate");
     }
     expect(ledger.outstanding() == 0, "instances left blocks allocated");
 
     // Refusals and failed allocations clean up after themselves.
-    expect(host.instantiateRaw("exchange", fmi2ModelExchange) == nullptr, "model exchange refused");
-    expect(host.instantiateRaw("guid", fmi2CoSimulation, "{") == nullptr, "prefix of the GUID refused");
+    expect(host.instantiateRaw("exchange", fmi2ModelExchange) == nullptr,
+           "model exchange refused");
+    expect(host.instantiateRaw("guid", fmi2CoSimulation, "{") == nullptr,
+           "prefix of the GUID refused");
     for (int failAt = 1; failAt <= 3; ++failAt) {
         ledger.failAllocation(failAt);
         InstanceHandle instance = host.instantiate("short of memory");

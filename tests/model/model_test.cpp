@@ -49,7 +49,9 @@ protected:
     ModelInstance m;
 };
 
-bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 TEST_F(ModelTest, SetUpLoadsConstantDefaultsAndZeroStartValues) {
     using runtime::valueReferenceOf;

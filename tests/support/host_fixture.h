@@ -82,10 +82,9 @@ inline void recordingLogger(fmi2ComponentEnvironment componentEnvironment,
         va_end(args);
         formatted = buffer;
     }
-    recorder->records.push_back(LogRecord{componentEnvironment, instanceName == nullptr,
-                                          copyOrEmpty(instanceName), status,
-                                          copyOrEmpty(category), copyOrEmpty(message),
-                                          formatted});
+    recorder->records.push_back(
+        LogRecord{componentEnvironment, instanceName == nullptr, copyOrEmpty(instanceName),
+                  status, copyOrEmpty(category), copyOrEmpty(message), formatted});
 }
 
 // -------------------------------------------------------------- allocation
@@ -113,9 +112,7 @@ public:
     }
 
     // The n-th allocation from now on (1 = the next one) returns null.
-    void failAllocation(int n) {
-        failAt_ = static_cast<int>(calls_.size()) + n;
-    }
+    void failAllocation(int n) { failAt_ = static_cast<int>(calls_.size()) + n; }
     void failAllAllocations(bool fail) { failAll_ = fail; }
 
     void* allocate(size_t count, size_t size) {
@@ -154,9 +151,7 @@ public:
         }
         return bytes;
     }
-    bool isLive(const void* block) const {
-        return live_.count(const_cast<void*>(block)) != 0;
-    }
+    bool isLive(const void* block) const { return live_.count(const_cast<void*>(block)) != 0; }
 
 private:
     std::map<void*, size_t> live_;
@@ -186,7 +181,8 @@ inline void countingFree(void* block) {
 class InstanceHandle {
 public:
     InstanceHandle() = default;
-    InstanceHandle(const FmiApi* api, fmi2Component component) : api_(api), component_(component) {}
+    InstanceHandle(const FmiApi* api, fmi2Component component)
+        : api_(api), component_(component) {}
     InstanceHandle(InstanceHandle&& other) noexcept
         : api_(other.api_), component_(std::exchange(other.component_, nullptr)) {}
     InstanceHandle& operator=(InstanceHandle&& other) noexcept {
@@ -235,8 +231,8 @@ public:
 
     InstanceHandle instantiate(const char* name = kTestInstanceName,
                                const char* location = kTestResourceLocation) {
-        return InstanceHandle(&api, instantiateRaw(name, fmi2CoSimulation, kTestModelGuid,
-                                                   location));
+        return InstanceHandle(&api,
+                              instantiateRaw(name, fmi2CoSimulation, kTestModelGuid, location));
     }
 
     // Instantiated, set up (optionally with a stop time) and initialised.

@@ -47,8 +47,10 @@ ThreadResult runWorkload() {
                 return result;
             }
             if (api.fmi2SetupExperiment(c, fmi2False, 0.0, 0.0, fmi2False, 0.0) != fmi2OK ||
-                api.fmi2EnterInitializationMode(c) != fmi2OK || host.setReal(c, kInputA, 1.0) != fmi2OK ||
-                host.setReal(c, kInputB, -0.5) != fmi2OK || api.fmi2ExitInitializationMode(c) != fmi2OK) {
+                api.fmi2EnterInitializationMode(c) != fmi2OK ||
+                host.setReal(c, kInputA, 1.0) != fmi2OK ||
+                host.setReal(c, kInputB, -0.5) != fmi2OK ||
+                api.fmi2ExitInitializationMode(c) != fmi2OK) {
                 ++result.failures;
             }
         }
@@ -59,7 +61,8 @@ ThreadResult runWorkload() {
                 if (n == kSteps / 2 && c == instances.front().get()) {
                     if (api.fmi2GetFMUstate(c, &snapshot) != fmi2OK) ++result.failures;
                 }
-                if (api.fmi2DoStep(c, n * kStepSize, kStepSize, fmi2True) != fmi2OK) ++result.failures;
+                if (api.fmi2DoStep(c, n * kStepSize, kStepSize, fmi2True) != fmi2OK)
+                    ++result.failures;
                 result.trace.push_back(host.allValues(c));
             }
         }

@@ -59,7 +59,7 @@ bool sameResult(double a, double b) {
 // MPFR's cos and sin rounded as doubles are: 53 bits, the exponent range of
 // double, subnormals rounded once.
 class Mpfr {
-  public:
+public:
     Mpfr() {
         mpfr_set_emin(-1073);
         mpfr_set_emax(1024);
@@ -80,7 +80,7 @@ class Mpfr {
         cosine = mpfr_get_d(cosine_, MPFR_RNDN);
     }
 
-  private:
+private:
     mpfr_t argument_;
     mpfr_t cosine_;
     mpfr_t sine_;
@@ -89,7 +89,7 @@ class Mpfr {
 // Checks arguments one by one and keeps the path counts and the first
 // mismatches.
 class Checker {
-  public:
+public:
     explicit Checker(TrigPath first = TrigPath::kFast) : first_(first) {}
 
     void check(double x) {
@@ -122,7 +122,8 @@ class Checker {
         std::printf("%s: %llu arguments in %.1f s, paths:", what,
                     static_cast<unsigned long long>(arguments_), seconds);
         for (int i = 0; i < kPathCount; ++i) {
-            const double share = arguments_ == 0 ? 0.0 : 100.0 * double(counts_[i]) / double(arguments_);
+            const double share =
+                arguments_ == 0 ? 0.0 : 100.0 * double(counts_[i]) / double(arguments_);
             std::printf(" %s %llu (%.4g%%)", kPathNames[i],
                         static_cast<unsigned long long>(counts_[i]), share);
         }
@@ -130,7 +131,7 @@ class Checker {
         std::fflush(stdout);
     }
 
-  private:
+private:
     void note(double x, const char* what, double got, double expected, TrigPath path) {
         if (sameResult(got, expected)) {
             return;
@@ -188,10 +189,19 @@ TEST(TrigSpecialArguments, ZerosInfinitiesNanSubnormalsAndBoundaries) {
     const double infinity = std::numeric_limits<double>::infinity();
     const double quietNan = std::numeric_limits<double>::quiet_NaN();
     const double signalingNan = std::numeric_limits<double>::signaling_NaN();
-    const double boundaries[] = {
-        0.0, DBL_TRUE_MIN, DBL_MIN - DBL_TRUE_MIN, DBL_MIN, 0x1p-27, 0x1p-26,
-        std::nextafter(0x1p-27, 0.0), 0x1.921fb54442d18p-9,  // about pi/1024: k = 0 or 1
-        std::nextafter(0x1p15, 0.0), 0x1p15, 1.0, 0x1.921fb54442d18p+0, DBL_MAX};
+    const double boundaries[] = {0.0,
+                                 DBL_TRUE_MIN,
+                                 DBL_MIN - DBL_TRUE_MIN,
+                                 DBL_MIN,
+                                 0x1p-27,
+                                 0x1p-26,
+                                 std::nextafter(0x1p-27, 0.0),
+                                 0x1.921fb54442d18p-9,  // about pi/1024: k = 0 or 1
+                                 std::nextafter(0x1p15, 0.0),
+                                 0x1p15,
+                                 1.0,
+                                 0x1.921fb54442d18p+0,
+                                 DBL_MAX};
     Checker checker;
     for (const double x : boundaries) {
         checker.checkBothSigns(x);

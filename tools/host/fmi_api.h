@@ -51,41 +51,41 @@ inline std::string libraryError() {
 #endif
 }
 
-#define TARVO_FMI_EXPORTS(X)          \
-    X(fmi2GetTypesPlatform)           \
-    X(fmi2GetVersion)                 \
-    X(fmi2SetDebugLogging)            \
-    X(fmi2Instantiate)                \
-    X(fmi2FreeInstance)               \
-    X(fmi2SetupExperiment)            \
-    X(fmi2EnterInitializationMode)    \
-    X(fmi2ExitInitializationMode)     \
-    X(fmi2Terminate)                  \
-    X(fmi2Reset)                      \
-    X(fmi2GetReal)                    \
-    X(fmi2GetInteger)                 \
-    X(fmi2GetBoolean)                 \
-    X(fmi2GetString)                  \
-    X(fmi2SetReal)                    \
-    X(fmi2SetInteger)                 \
-    X(fmi2SetBoolean)                 \
-    X(fmi2SetString)                  \
-    X(fmi2GetFMUstate)                \
-    X(fmi2SetFMUstate)                \
-    X(fmi2FreeFMUstate)               \
-    X(fmi2SerializedFMUstateSize)     \
-    X(fmi2SerializeFMUstate)          \
-    X(fmi2DeSerializeFMUstate)        \
-    X(fmi2GetDirectionalDerivative)   \
-    X(fmi2GetContinuousStates)        \
-    X(fmi2SetRealInputDerivatives)    \
-    X(fmi2GetRealOutputDerivatives)   \
-    X(fmi2DoStep)                     \
-    X(fmi2CancelStep)                 \
-    X(fmi2GetStatus)                  \
-    X(fmi2GetRealStatus)              \
-    X(fmi2GetIntegerStatus)           \
-    X(fmi2GetBooleanStatus)           \
+#define TARVO_FMI_EXPORTS(X)        \
+    X(fmi2GetTypesPlatform)         \
+    X(fmi2GetVersion)               \
+    X(fmi2SetDebugLogging)          \
+    X(fmi2Instantiate)              \
+    X(fmi2FreeInstance)             \
+    X(fmi2SetupExperiment)          \
+    X(fmi2EnterInitializationMode)  \
+    X(fmi2ExitInitializationMode)   \
+    X(fmi2Terminate)                \
+    X(fmi2Reset)                    \
+    X(fmi2GetReal)                  \
+    X(fmi2GetInteger)               \
+    X(fmi2GetBoolean)               \
+    X(fmi2GetString)                \
+    X(fmi2SetReal)                  \
+    X(fmi2SetInteger)               \
+    X(fmi2SetBoolean)               \
+    X(fmi2SetString)                \
+    X(fmi2GetFMUstate)              \
+    X(fmi2SetFMUstate)              \
+    X(fmi2FreeFMUstate)             \
+    X(fmi2SerializedFMUstateSize)   \
+    X(fmi2SerializeFMUstate)        \
+    X(fmi2DeSerializeFMUstate)      \
+    X(fmi2GetDirectionalDerivative) \
+    X(fmi2GetContinuousStates)      \
+    X(fmi2SetRealInputDerivatives)  \
+    X(fmi2GetRealOutputDerivatives) \
+    X(fmi2DoStep)                   \
+    X(fmi2CancelStep)               \
+    X(fmi2GetStatus)                \
+    X(fmi2GetRealStatus)            \
+    X(fmi2GetIntegerStatus)         \
+    X(fmi2GetBooleanStatus)         \
     X(fmi2GetStringStatus)
 
 struct FmiApi {
@@ -107,8 +107,8 @@ static_assert(kExportCount == 35, "the unit exports exactly 35 functions");
 inline FmiApi resolveFmiApi(void* library, int* missingExports = nullptr) {
     FmiApi api;
     int missing = 0;
-#define TARVO_API_RESOLVE(name)                                                      \
-    api.name = reinterpret_cast<name##TYPE*>(findFunction(library, #name));         \
+#define TARVO_API_RESOLVE(name)                                             \
+    api.name = reinterpret_cast<name##TYPE*>(findFunction(library, #name)); \
     if (api.name == nullptr) ++missing;
     TARVO_FMI_EXPORTS(TARVO_API_RESOLVE)
 #undef TARVO_API_RESOLVE

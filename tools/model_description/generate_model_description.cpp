@@ -42,7 +42,8 @@ constexpr double kDefaultStepSize = 0.001;
 constexpr const char kFingerprintArgument[] = "-0x1.0b274891fdb38p+0";
 constexpr const char kFingerprintFma[] = "0x1.019b8b7939447p-1 -0x1.ba791453757eep-1";
 constexpr const char kFingerprintSse2[] = "0x1.019b8b7939446p-1 -0x1.ba791453757eep-1";
-constexpr const char kFingerprintCorrectlyRounded[] = "0x1.019b8b7939447p-1 -0x1.ba791453757efp-1";
+constexpr const char kFingerprintCorrectlyRounded[] =
+    "0x1.019b8b7939447p-1 -0x1.ba791453757efp-1";
 
 constexpr const char kModelSummary[] =
     "Two mirrored drive channels with limited drive values, a level that the channels and two "
@@ -108,7 +109,9 @@ std::string formatDouble(double value) {
 
 // ModelVariables lists the rows in value-reference order, so the 1-based
 // index that ModelStructure uses is the value reference plus one.
-uint32_t structureIndex(const ModelVariable& variable) { return variable.valueReference + 1; }
+uint32_t structureIndex(const ModelVariable& variable) {
+    return variable.valueReference + 1;
+}
 
 std::string modelDescriptionXml(const Options& options) {
     std::ostringstream xml;
@@ -119,8 +122,8 @@ std::string modelDescriptionXml(const Options& options) {
         << "  guid=\"" << fmi::kModelGuid << "\"\n"
         << "  description=\"" << escape(kModelSummary) << "\"\n"
         << "  version=\"" << TARVO_VERSION << "\"\n"
-        << "  generationTool=\"" << fmi::kModelName << " model description generator " << TARVO_VERSION
-        << "\"\n"
+        << "  generationTool=\"" << fmi::kModelName << " model description generator "
+        << TARVO_VERSION << "\"\n"
         << "  generationDateAndTime=\"" << escape(options.date) << "\"\n"
         << "  variableNamingConvention=\"structured\"\n"
         << "  numberOfEventIndicators=\"0\">\n";
@@ -147,9 +150,9 @@ std::string modelDescriptionXml(const Options& options) {
            "instantiation, exceeded stop time, failed snapshot calls\"/>\n"
         << "  </LogCategories>\n";
 
-    xml << "  <DefaultExperiment startTime=\"" << formatDouble(kDefaultStartTime) << "\" stopTime=\""
-        << formatDouble(kDefaultStopTime) << "\" stepSize=\"" << formatDouble(kDefaultStepSize)
-        << "\"/>\n";
+    xml << "  <DefaultExperiment startTime=\"" << formatDouble(kDefaultStartTime)
+        << "\" stopTime=\"" << formatDouble(kDefaultStopTime) << "\" stepSize=\""
+        << formatDouble(kDefaultStepSize) << "\"/>\n";
 
     xml << "  <ModelVariables>\n";
     for (const ModelVariable& variable : kModelVariables) {
@@ -165,8 +168,8 @@ std::string modelDescriptionXml(const Options& options) {
         }
         xml << ">\n";
         if (runtime::hasStartValue(variable)) {
-            xml << "      <Real start=\"" << formatDouble(runtime::startValue(variable.valueReference))
-                << "\"/>\n";
+            xml << "      <Real start=\""
+                << formatDouble(runtime::startValue(variable.valueReference)) << "\"/>\n";
         } else {
             xml << "      <Real/>\n";
         }
@@ -184,8 +187,10 @@ std::string modelDescriptionXml(const Options& options) {
         }
     }
     xml << "  <ModelStructure>\n"
-        << "    <Outputs>\n" << outputs.str() << "    </Outputs>\n"
-        << "    <InitialUnknowns>\n" << outputs.str() << "    </InitialUnknowns>\n"
+        << "    <Outputs>\n"
+        << outputs.str() << "    </Outputs>\n"
+        << "    <InitialUnknowns>\n"
+        << outputs.str() << "    </InitialUnknowns>\n"
         << "  </ModelStructure>\n"
         << "</fmiModelDescription>\n";
     return xml.str();
@@ -202,7 +207,8 @@ void htmlTable(std::ostringstream& html, Causality causality, bool withStart) {
              << variable.valueReference << "</td><td>" << variabilityName(variable.variability)
              << "</td>";
         if (withStart) {
-            html << "<td>" << formatDouble(runtime::startValue(variable.valueReference)) << "</td>";
+            html << "<td>" << formatDouble(runtime::startValue(variable.valueReference))
+                 << "</td>";
         }
         html << "<td>" << escape(variable.description) << "</td></tr>\n";
     }
@@ -211,30 +217,31 @@ void htmlTable(std::ostringstream& html, Causality causality, bool withStart) {
 
 std::string documentationHtml(const Options& options) {
     std::ostringstream html;
-    html << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-         << "<title>" << fmi::kModelName << "</title>\n"
-         << "<style>body{font-family:sans-serif;max-width:70em;margin:2em auto;line-height:1.4}"
-            "table{border-collapse:collapse;margin-bottom:1.5em}"
-            "td,th{border:1px solid #bbb;padding:0.2em 0.5em;text-align:left;vertical-align:top}"
-            "th{background:#eee}img{max-width:100%}</style>\n"
-         << "</head>\n<body>\n"
-         << "<h1>" << fmi::kModelName << "</h1>\n"
-         << "<p>An FMI 2.0 Co-Simulation unit, version " << TARVO_VERSION << ", generated "
-         << escape(options.date) << ".</p>\n"
-         << "<h2>What it does</h2>\n<p>" << escape(kModelSummary) << "</p>\n"
-         << "<p>The level <code>level.value</code> is the capacity <code>level.capacity</code> "
-            "less the two channel integrals and two integrals of constant rates. While it is above "
-            "0 both drive values are multiplied by <code>level.driveFactorAboveZero</code>, once it "
-            "reaches 0 by <code>level.driveFactorAtZero</code> (1 and 0 by default). The fraction "
-            "of the capacity left selects one of three fixed triples <code>level.triple</code> "
-            "(above 0.5, between 0.2 and 0.5, below 0.2). Each channel limits its drive value to "
-            "its lower and upper limit, and each yields a value quantised to whole multiples of "
-            "its quantisation step.</p>\n"
-         << "<p>The unit keeps its own clock and integrates every communication step with "
-            "internal steps of 1e-6 model time units, four evaluations of the model each. Every "
-            "one of the 247 values can be read by value reference; names follow the model's own "
-            "numbering (<code>parameters[5]</code> is P[5], <code>variables[42]</code> is V[42], "
-            "counted from 0).</p>\n";
+    html
+        << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        << "<title>" << fmi::kModelName << "</title>\n"
+        << "<style>body{font-family:sans-serif;max-width:70em;margin:2em auto;line-height:1.4}"
+           "table{border-collapse:collapse;margin-bottom:1.5em}"
+           "td,th{border:1px solid #bbb;padding:0.2em 0.5em;text-align:left;vertical-align:top}"
+           "th{background:#eee}img{max-width:100%}</style>\n"
+        << "</head>\n<body>\n"
+        << "<h1>" << fmi::kModelName << "</h1>\n"
+        << "<p>An FMI 2.0 Co-Simulation unit, version " << TARVO_VERSION << ", generated "
+        << escape(options.date) << ".</p>\n"
+        << "<h2>What it does</h2>\n<p>" << escape(kModelSummary) << "</p>\n"
+        << "<p>The level <code>level.value</code> is the capacity <code>level.capacity</code> "
+           "less the two channel integrals and two integrals of constant rates. While it is above "
+           "0 both drive values are multiplied by <code>level.driveFactorAboveZero</code>, once it "
+           "reaches 0 by <code>level.driveFactorAtZero</code> (1 and 0 by default). The fraction "
+           "of the capacity left selects one of three fixed triples <code>level.triple</code> "
+           "(above 0.5, between 0.2 and 0.5, below 0.2). Each channel limits its drive value to "
+           "its lower and upper limit, and each yields a value quantised to whole multiples of "
+           "its quantisation step.</p>\n"
+        << "<p>The unit keeps its own clock and integrates every communication step with "
+           "internal steps of 1e-6 model time units, four evaluations of the model each. Every "
+           "one of the 247 values can be read by value reference; names follow the model's own "
+           "numbering (<code>parameters[5]</code> is P[5], <code>variables[42]</code> is V[42], "
+           "counted from 0).</p>\n";
 
     html << "<h2>Inputs</h2>\n";
     htmlTable(html, Causality::input, true);
@@ -246,13 +253,15 @@ std::string documentationHtml(const Options& options) {
             "value of state S[i].</p>\n";
     htmlTable(html, Causality::parameter, true);
 
-    html << "<h2>Default experiment</h2>\n"
-         << "<p>From " << formatDouble(kDefaultStartTime) << " to " << formatDouble(kDefaultStopTime)
-         << " with communication steps of " << formatDouble(kDefaultStepSize)
-         << ". The plot shows a run with the inputs stepped and ramped (the default input profile "
-            "of the project's main job).</p>\n"
-         << "<p><img src=\"default_experiment.png\" alt=\"Inputs and outputs over the default "
-            "experiment\"></p>\n";
+    html
+        << "<h2>Default experiment</h2>\n"
+        << "<p>From " << formatDouble(kDefaultStartTime) << " to "
+        << formatDouble(kDefaultStopTime) << " with communication steps of "
+        << formatDouble(kDefaultStepSize)
+        << ". The plot shows a run with the inputs stepped and ramped (the default input profile "
+           "of the project's main job).</p>\n"
+        << "<p><img src=\"default_experiment.png\" alt=\"Inputs and outputs over the default "
+           "experiment\"></p>\n";
 
     html << "<h2>Which results are exact</h2>\n";
     if (options.portableCosSin) {
@@ -268,22 +277,29 @@ std::string documentationHtml(const Options& options) {
                 "and aarch64) and glibc 2.36 without FMA (older x86-64 CPUs, virtual machines "
                 "that hide FMA); they round differently for about 1 argument in 1,500, and other "
                 "C libraries differ again. For the same bits on every machine use the portable "
-                "archive, <code>" << fmi::kModelName << "-portable.fmu</code>, which brings its "
+                "archive, <code>"
+             << fmi::kModelName
+             << "-portable.fmu</code>, which brings its "
                 "own correctly rounded cos and sin.</p>\n"
              << "<p>Which cos and sin a machine runs: <code>python3 -c \"import math; "
-                "x = float.fromhex('" << kFingerprintArgument << "'); print(math.cos(x).hex(), "
+                "x = float.fromhex('"
+             << kFingerprintArgument
+             << "'); print(math.cos(x).hex(), "
                 "math.sin(x).hex())\"</code> prints</p>\n<ul>\n"
              << "<li><code>" << kFingerprintFma << "</code>: glibc with FMA;</li>\n"
              << "<li><code>" << kFingerprintSse2 << "</code>: glibc without FMA;</li>\n"
-             << "<li><code>" << kFingerprintCorrectlyRounded << "</code>: correctly rounded "
+             << "<li><code>" << kFingerprintCorrectlyRounded
+             << "</code>: correctly rounded "
                 "(the portable archive's values);</li>\n"
              << "<li>anything else: a C library the unit was not tested with.</li>\n</ul>\n";
     }
 
     html << "<h2>Platforms</h2>\n"
-         << "<p><code>binaries/linux64/" << fmi::kModelName << ".so</code> runs on 64-bit x86 "
+         << "<p><code>binaries/linux64/" << fmi::kModelName
+         << ".so</code> runs on 64-bit x86 "
             "Linux with glibc 2.17 or newer and needs only libc and libm. <code>binaries/win64/"
-         << fmi::kModelName << ".dll</code> runs on 64-bit Windows and needs only the C runtime "
+         << fmi::kModelName
+         << ".dll</code> runs on 64-bit Windows and needs only the C runtime "
             "<code>msvcrt.dll</code>, which every Windows has; it runs nothing when loaded or "
             "unloaded. Both are built from the same sources with the same arithmetic (SSE2, no "
             "fused multiply-add) and were tested with the same host scenarios, the Windows DLL "
@@ -301,8 +317,12 @@ std::string documentationHtml(const Options& options) {
     html << "<h2>Rebuilding the binary</h2>\n"
          << "<p>The folder <code>sources/</code> of the archive holds everything needed: "
             "<code>cmake -S sources -B build &amp;&amp; cmake --build build</code> builds "
-            "<code>build/" << fmi::kModelName << ".so</code> (with <code>-DCMAKE_TOOLCHAIN_FILE"
-            "</code> for MinGW-w64, <code>" << fmi::kModelName << ".dll</code>). Any other build "
+            "<code>build/"
+         << fmi::kModelName
+         << ".so</code> (with <code>-DCMAKE_TOOLCHAIN_FILE"
+            "</code> for MinGW-w64, <code>"
+         << fmi::kModelName
+         << ".dll</code>). Any other build "
             "of the C++17 files listed in the model description works too, with the compiler's "
             "own flags: the sources themselves forbid contraction into fused multiply-add for "
             "GCC and clang, and stop a build with fast-math options. Tested to reproduce the "

@@ -27,21 +27,18 @@ constexpr const char kNullHandle[] = "0x0";
 
 // Output values are logged, and compared, only when the status says they
 // were written.
-inline bool valuesValid(fmi2Status status)
-{
+inline bool valuesValid(fmi2Status status) {
     return status == fmi2OK || status == fmi2Warning;
 }
 
-inline Json handle(const void* value)
-{
+inline Json handle(const void* value) {
     char text[2 + 2 * sizeof value + 1];
     std::snprintf(text, sizeof text, "0x%llx",
                   static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(value)));
     return text;
 }
 
-inline Json text(const char* value)
-{
+inline Json text(const char* value) {
     if (value == nullptr) {
         return nullptr;
     }
@@ -57,14 +54,12 @@ inline Json text(const char* value)
     return utf8;
 }
 
-inline Json real(double value)
-{
+inline Json real(double value) {
     return trace::formatHexFloat(value);
 }
 
 template <typename T, typename Convert>
-Json list(const T* values, std::size_t count, Convert convert)
-{
+Json list(const T* values, std::size_t count, Convert convert) {
     if (values == nullptr) {
         return nullptr;
     }
@@ -75,24 +70,20 @@ Json list(const T* values, std::size_t count, Convert convert)
     return items;
 }
 
-inline Json reals(const fmi2Real* values, std::size_t count)
-{
+inline Json reals(const fmi2Real* values, std::size_t count) {
     return list(values, count, real);
 }
 
 template <typename T>
-Json numbers(const T* values, std::size_t count)
-{
+Json numbers(const T* values, std::size_t count) {
     return list(values, count, [](T value) { return Json(value); });
 }
 
-inline Json texts(const fmi2String* values, std::size_t count)
-{
+inline Json texts(const fmi2String* values, std::size_t count) {
     return list(values, count, text);
 }
 
-inline Json bytes(const fmi2Byte* values, std::size_t count)
-{
+inline Json bytes(const fmi2Byte* values, std::size_t count) {
     if (values == nullptr) {
         return nullptr;
     }

@@ -61,8 +61,7 @@ struct Recorder {
 Recorder recorder;
 
 // The archive's root from this library's own path.
-std::string unitPathBesideThisLibrary()
-{
+std::string unitPathBesideThisLibrary() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&unitPathBesideThisLibrary), &info) == 0 ||
         info.dli_fname == nullptr) {
@@ -81,8 +80,7 @@ std::string unitPathBesideThisLibrary()
     return path + kUnitInArchive;
 }
 
-bool loadUnit()
-{
+bool loadUnit() {
     if (recorder.library != nullptr) {
         return true;
     }
@@ -97,8 +95,8 @@ bool loadUnit()
     int missing = 0;
     recorder.unit = host::resolveFmiApi(recorder.library, &missing);
     if (missing != 0) {
-        recorder.loadError = recorder.unitPath + " lacks " + std::to_string(missing) +
-                             " of the 35 FMI functions";
+        recorder.loadError =
+            recorder.unitPath + " lacks " + std::to_string(missing) + " of the 35 FMI functions";
         dlclose(recorder.library);
         recorder.library = nullptr;
         return false;
@@ -107,11 +105,11 @@ bool loadUnit()
 }
 
 // Opens the log for appending; on failure returns -1 and says why.
-int openLog(std::string& reason)
-{
+int openLog(std::string& reason) {
     const char* path = std::getenv(kLogVariable);
     if (path == nullptr || *path == '\0') {
-        reason = std::string(kLogVariable) + " is not set; it must name the file the calls are "
+        reason = std::string(kLogVariable) +
+                 " is not set; it must name the file the calls are "
                  "recorded in";
         return -1;
     }
@@ -122,8 +120,7 @@ int openLog(std::string& reason)
     return file;
 }
 
-void writeAll(int file, const std::string& text)
-{
+void writeAll(int file, const std::string& text) {
     std::size_t written = 0;
     while (written < text.size()) {
         const ssize_t n = write(file, text.data() + written, text.size() - written);
@@ -139,8 +136,7 @@ void writeAll(int file, const std::string& text)
 
 // The first line of each copy of the recorder comes after a session line
 // that names the process and the unit it forwards to.
-void writeLine(const Json& line)
-{
+void writeLine(const Json& line) {
     std::string lines;
     if (!recorder.sessionStarted) {
         Json session = Json::object();
@@ -167,13 +163,11 @@ void writeLine(const Json& line)
 // line in the log, so that no other call runs in between.
 class Call {
 public:
-    explicit Call(const char* name) : guard_(recorder.lock)
-    {
+    explicit Call(const char* name) : guard_(recorder.lock) {
         line_["call"] = name;
         ready_ = loadUnit();
     }
-    Call(const char* name, const void* instance) : Call(name)
-    {
+    Call(const char* name, const void* instance) : Call(name) {
         line_["instance"] = handle(instance);
     }
     Call(const Call&) = delete;
@@ -183,8 +177,7 @@ public:
     const host::FmiApi& unit() const { return recorder.unit; }
     Json& operator[](const char* key) { return line_[key]; }
 
-    fmi2Status finish(fmi2Status status)
-    {
+    fmi2Status finish(fmi2Status status) {
         line_["status"] = static_cast<int>(status);
         writeLine(line_);
         return status;
@@ -200,8 +193,7 @@ private:
 // The recorder's own message, complete in the format argument (any '%'
 // doubled), since not every host fills in further arguments.
 void report(const fmi2CallbackFunctions* functions, fmi2String instanceName,
-            const std::string& message)
-{
+            const std::string& message) {
     if (functions == nullptr || functions->logger == nullptr) {
         return;
     }
@@ -217,8 +209,7 @@ void report(const fmi2CallbackFunctions* functions, fmi2String instanceName,
                       format.c_str());
 }
 
-Json callbackPresence(const fmi2CallbackFunctions* functions)
-{
+Json callbackPresence(const fmi2CallbackFunctions* functions) {
     if (functions == nullptr) {
         return nullptr;
     }
@@ -234,9 +225,8 @@ Json callbackPresence(const fmi2CallbackFunctions* functions)
 // The get family: the values go into the log when the unit says they are
 // valid.
 template <typename Value, typename Forward, typename Convert>
-fmi2Status getValues(const char* name, fmi2Component c, const fmi2ValueReference vr[],
-                     size_t nvr, Value value[], Forward forward, Convert convert)
-{
+fmi2Status getValues(const char* name, fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+                     Value value[], Forward forward, Convert convert) {
     Call call(name, c);
     if (!call.ready()) {
         return fmi2Error;
@@ -253,9 +243,8 @@ fmi2Status getValues(const char* name, fmi2Component c, const fmi2ValueReference
 }
 
 template <typename Value, typename Forward, typename Convert>
-fmi2Status setValues(const char* name, fmi2Component c, const fmi2ValueReference vr[],
-                     size_t nvr, const Value value[], Forward forward, Convert convert)
-{
+fmi2Status setValues(const char* name, fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+                     const Value value[], Forward forward, Convert convert) {
     Call call(name, c);
     if (!call.ready()) {
         return fmi2Error;
@@ -267,8 +256,7 @@ fmi2Status setValues(const char* name, fmi2Component c, const fmi2ValueReference
 }
 
 template <typename Forward>
-fmi2Status plainCall(const char* name, fmi2Component c, Forward forward)
-{
+fmi2Status plainCall(const char* name, fmi2Component c, Forward forward) {
     Call call(name, c);
     if (!call.ready()) {
         return fmi2Error;
@@ -280,8 +268,7 @@ fmi2Status plainCall(const char* name, fmi2Component c, Forward forward)
 // the host passed one is recorded.
 template <typename Value, typename Forward>
 fmi2Status statusQuery(const char* name, fmi2Component c, fmi2StatusKind s, Value* value,
-                       Forward forward)
-{
+                       Forward forward) {
     Call call(name, c);
     if (!call.ready()) {
         return fmi2Error;
@@ -294,8 +281,7 @@ fmi2Status statusQuery(const char* name, fmi2Component c, fmi2StatusKind s, Valu
 }
 
 template <typename Forward>
-const char* fixedString(const char* name, const char* fallback, Forward forward)
-{
+const char* fixedString(const char* name, const char* fallback, Forward forward) {
     Call call(name);
     const char* result = call.ready() ? forward(call.unit())() : fallback;
     call["result"] = text(result);
@@ -305,8 +291,7 @@ const char* fixedString(const char* name, const char* fallback, Forward forward)
 
 // Unloads the unit and closes the log when a host unloads the recorder, so
 // that nothing of it outlives its library.
-__attribute__((destructor)) void releaseAtUnload()
-{
+__attribute__((destructor)) void releaseAtUnload() {
     if (recorder.logFile >= 0) {
         close(recorder.logFile);
         recorder.logFile = -1;
@@ -320,9 +305,9 @@ __attribute__((destructor)) void releaseAtUnload()
 }  // namespace
 }  // namespace tarvo::recorder
 
+using tarvo::call_log::valuesValid;
 using tarvo::recorder::Call;
 using tarvo::recorder::recorder;
-using tarvo::call_log::valuesValid;
 namespace rec = tarvo::recorder;
 
 // The unit's function of the same name, taken from the table once loaded.
@@ -330,20 +315,17 @@ namespace rec = tarvo::recorder;
 
 extern "C" {
 
-const char* fmi2GetTypesPlatform(void)
-{
+const char* fmi2GetTypesPlatform(void) {
     return rec::fixedString("fmi2GetTypesPlatform", fmi2TypesPlatform,
                             TARVO_FORWARD(fmi2GetTypesPlatform));
 }
 
-const char* fmi2GetVersion(void)
-{
+const char* fmi2GetVersion(void) {
     return rec::fixedString("fmi2GetVersion", fmi2Version, TARVO_FORWARD(fmi2GetVersion));
 }
 
 fmi2Status fmi2SetDebugLogging(fmi2Component c, fmi2Boolean loggingOn, size_t nCategories,
-                               const fmi2String categories[])
-{
+                               const fmi2String categories[]) {
     Call call("fmi2SetDebugLogging", c);
     if (!call.ready()) {
         return fmi2Error;
@@ -357,8 +339,7 @@ fmi2Status fmi2SetDebugLogging(fmi2Component c, fmi2Boolean loggingOn, size_t nC
 fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2String fmuGUID,
                               fmi2String fmuResourceLocation,
                               const fmi2CallbackFunctions* functions, fmi2Boolean visible,
-                              fmi2Boolean loggingOn)
-{
+                              fmi2Boolean loggingOn) {
     Call call("fmi2Instantiate");
     if (!call.ready()) {
         rec::report(functions, instanceName, recorder.loadError);
@@ -393,8 +374,7 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
     return instance;
 }
 
-void fmi2FreeInstance(fmi2Component c)
-{
+void fmi2FreeInstance(fmi2Component c) {
     Call call("fmi2FreeInstance", c);
     if (!call.ready()) {
         return;
@@ -410,8 +390,8 @@ void fmi2FreeInstance(fmi2Component c)
 }
 
 fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fmi2Real tolerance,
-                               fmi2Real startTime, fmi2Boolean stopTimeDefined, fmi2Real stopTime)
-{
+                               fmi2Real startTime, fmi2Boolean stopTimeDefined,
+                               fmi2Real stopTime) {
     Call call("fmi2SetupExperiment", c);
     if (!call.ready()) {
         return fmi2Error;
@@ -425,9 +405,8 @@ fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fm
                                                        stopTimeDefined, stopTime));
 }
 
-#define TARVO_PLAIN_CALL(name)                           \
-    fmi2Status name(fmi2Component c)                     \
-    {                                                    \
+#define TARVO_PLAIN_CALL(name)                                \
+    fmi2Status name(fmi2Component c) {                        \
         return rec::plainCall(#name, c, TARVO_FORWARD(name)); \
     }
 TARVO_PLAIN_CALL(fmi2EnterInitializationMode)
@@ -438,63 +417,54 @@ TARVO_PLAIN_CALL(fmi2CancelStep)
 #undef TARVO_PLAIN_CALL
 
 fmi2Status fmi2GetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
-                       fmi2Real value[])
-{
+                       fmi2Real value[]) {
     return rec::getValues("fmi2GetReal", c, vr, nvr, value, TARVO_FORWARD(fmi2GetReal),
                           rec::reals);
 }
 
 fmi2Status fmi2GetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
-                          fmi2Integer value[])
-{
+                          fmi2Integer value[]) {
     return rec::getValues("fmi2GetInteger", c, vr, nvr, value, TARVO_FORWARD(fmi2GetInteger),
                           rec::numbers<fmi2Integer>);
 }
 
 fmi2Status fmi2GetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
-                          fmi2Boolean value[])
-{
+                          fmi2Boolean value[]) {
     return rec::getValues("fmi2GetBoolean", c, vr, nvr, value, TARVO_FORWARD(fmi2GetBoolean),
                           rec::numbers<fmi2Boolean>);
 }
 
 fmi2Status fmi2GetString(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
-                         fmi2String value[])
-{
+                         fmi2String value[]) {
     return rec::getValues("fmi2GetString", c, vr, nvr, value, TARVO_FORWARD(fmi2GetString),
                           rec::texts);
 }
 
 fmi2Status fmi2SetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
-                       const fmi2Real value[])
-{
+                       const fmi2Real value[]) {
     return rec::setValues("fmi2SetReal", c, vr, nvr, value, TARVO_FORWARD(fmi2SetReal),
                           rec::reals);
 }
 
 fmi2Status fmi2SetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
-                          const fmi2Integer value[])
-{
+                          const fmi2Integer value[]) {
     return rec::setValues("fmi2SetInteger", c, vr, nvr, value, TARVO_FORWARD(fmi2SetInteger),
                           rec::numbers<fmi2Integer>);
 }
 
 fmi2Status fmi2SetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
-                          const fmi2Boolean value[])
-{
+                          const fmi2Boolean value[]) {
     return rec::setValues("fmi2SetBoolean", c, vr, nvr, value, TARVO_FORWARD(fmi2SetBoolean),
                           rec::numbers<fmi2Boolean>);
 }
 
 fmi2Status fmi2SetString(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
-                         const fmi2String value[])
-{
+                         const fmi2String value[]) {
     return rec::setValues("fmi2SetString", c, vr, nvr, value, TARVO_FORWARD(fmi2SetString),
                           rec::texts);
 }
 
-fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate* FMUstate)
-{
+fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate* FMUstate) {
     Call call("fmi2GetFMUstate", c);
     if (!call.ready()) {
         return fmi2Error;
@@ -507,8 +477,7 @@ fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate* FMUstate)
     return call.finish(status);
 }
 
-fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate FMUstate)
-{
+fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate FMUstate) {
     Call call("fmi2SetFMUstate", c);
     if (!call.ready()) {
         return fmi2Error;
@@ -517,8 +486,7 @@ fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate FMUstate)
     return call.finish(call.unit().fmi2SetFMUstate(c, FMUstate));
 }
 
-fmi2Status fmi2FreeFMUstate(fmi2Component c, fmi2FMUstate* FMUstate)
-{
+fmi2Status fmi2FreeFMUstate(fmi2Component c, fmi2FMUstate* FMUstate) {
     Call call("fmi2FreeFMUstate", c);
     if (!call.ready()) {
         return fmi2Error;
@@ -531,8 +499,7 @@ fmi2Status fmi2FreeFMUstate(fmi2Component c, fmi2FMUstate* FMUstate)
     return call.finish(status);
 }
 
-fmi2Status fmi2SerializedFMUstateSize(fmi2Component c, fmi2FMUstate FMUstate, size_t* size)
-{
+fmi2Status fmi2SerializedFMUstateSize(fmi2Component c, fmi2FMUstate FMUstate, size_t* size) {
     Call call("fmi2SerializedFMUstateSize", c);
     if (!call.ready()) {
         return fmi2Error;
@@ -548,16 +515,15 @@ fmi2Status fmi2SerializedFMUstateSize(fmi2Component c, fmi2FMUstate FMUstate, si
 }
 
 fmi2Status fmi2SerializeFMUstate(fmi2Component c, fmi2FMUstate FMUstate,
-                                 fmi2Byte serializedState[], size_t size)
-{
+                                 fmi2Byte serializedState[], size_t size) {
     Call call("fmi2SerializeFMUstate", c);
     if (!call.ready()) {
         return fmi2Error;
     }
     call["FMUstate"] = rec::handle(FMUstate);
     call["size"] = size;
-    const fmi2Status status = call.unit().fmi2SerializeFMUstate(c, FMUstate, serializedState,
-                                                                size);
+    const fmi2Status status =
+        call.unit().fmi2SerializeFMUstate(c, FMUstate, serializedState, size);
     if (serializedState == nullptr) {
         call["serializedState"] = nullptr;
     } else if (valuesValid(status)) {
@@ -566,17 +532,16 @@ fmi2Status fmi2SerializeFMUstate(fmi2Component c, fmi2FMUstate FMUstate,
     return call.finish(status);
 }
 
-fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte serializedState[],
-                                   size_t size, fmi2FMUstate* FMUstate)
-{
+fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte serializedState[], size_t size,
+                                   fmi2FMUstate* FMUstate) {
     Call call("fmi2DeSerializeFMUstate", c);
     if (!call.ready()) {
         return fmi2Error;
     }
     call["serializedState"] = rec::bytes(serializedState, size);
     call["size"] = size;
-    const fmi2Status status = call.unit().fmi2DeSerializeFMUstate(c, serializedState, size,
-                                                                  FMUstate);
+    const fmi2Status status =
+        call.unit().fmi2DeSerializeFMUstate(c, serializedState, size, FMUstate);
     if (FMUstate == nullptr) {
         call["FMUstate"] = nullptr;
     } else if (valuesValid(status)) {
@@ -588,8 +553,7 @@ fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte serializedSta
 fmi2Status fmi2GetDirectionalDerivative(fmi2Component c, const fmi2ValueReference vUnknown_ref[],
                                         size_t nUnknown, const fmi2ValueReference vKnown_ref[],
                                         size_t nKnown, const fmi2Real dvKnown[],
-                                        fmi2Real dvUnknown[])
-{
+                                        fmi2Real dvUnknown[]) {
     Call call("fmi2GetDirectionalDerivative", c);
     if (!call.ready()) {
         return fmi2Error;
@@ -609,8 +573,7 @@ fmi2Status fmi2GetDirectionalDerivative(fmi2Component c, const fmi2ValueReferenc
     return call.finish(status);
 }
 
-fmi2Status fmi2GetContinuousStates(fmi2Component c, fmi2Real x[], size_t nx)
-{
+fmi2Status fmi2GetContinuousStates(fmi2Component c, fmi2Real x[], size_t nx) {
     Call call("fmi2GetContinuousStates", c);
     if (!call.ready()) {
         return fmi2Error;
@@ -626,8 +589,7 @@ fmi2Status fmi2GetContinuousStates(fmi2Component c, fmi2Real x[], size_t nx)
 }
 
 fmi2Status fmi2SetRealInputDerivatives(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
-                                       const fmi2Integer order[], const fmi2Real value[])
-{
+                                       const fmi2Integer order[], const fmi2Real value[]) {
     Call call("fmi2SetRealInputDerivatives", c);
     if (!call.ready()) {
         return fmi2Error;
@@ -640,8 +602,7 @@ fmi2Status fmi2SetRealInputDerivatives(fmi2Component c, const fmi2ValueReference
 }
 
 fmi2Status fmi2GetRealOutputDerivatives(fmi2Component c, const fmi2ValueReference vr[],
-                                        size_t nvr, const fmi2Integer order[], fmi2Real value[])
-{
+                                        size_t nvr, const fmi2Integer order[], fmi2Real value[]) {
     Call call("fmi2GetRealOutputDerivatives", c);
     if (!call.ready()) {
         return fmi2Error;
@@ -659,8 +620,8 @@ fmi2Status fmi2GetRealOutputDerivatives(fmi2Component c, const fmi2ValueReferenc
 }
 
 fmi2Status fmi2DoStep(fmi2Component c, fmi2Real currentCommunicationPoint,
-                      fmi2Real communicationStepSize, fmi2Boolean noSetFMUStatePriorToCurrentPoint)
-{
+                      fmi2Real communicationStepSize,
+                      fmi2Boolean noSetFMUStatePriorToCurrentPoint) {
     Call call("fmi2DoStep", c);
     if (!call.ready()) {
         return fmi2Error;
@@ -672,30 +633,25 @@ fmi2Status fmi2DoStep(fmi2Component c, fmi2Real currentCommunicationPoint,
                                               noSetFMUStatePriorToCurrentPoint));
 }
 
-fmi2Status fmi2GetStatus(fmi2Component c, const fmi2StatusKind s, fmi2Status* value)
-{
+fmi2Status fmi2GetStatus(fmi2Component c, const fmi2StatusKind s, fmi2Status* value) {
     return rec::statusQuery("fmi2GetStatus", c, s, value, TARVO_FORWARD(fmi2GetStatus));
 }
 
-fmi2Status fmi2GetRealStatus(fmi2Component c, const fmi2StatusKind s, fmi2Real* value)
-{
+fmi2Status fmi2GetRealStatus(fmi2Component c, const fmi2StatusKind s, fmi2Real* value) {
     return rec::statusQuery("fmi2GetRealStatus", c, s, value, TARVO_FORWARD(fmi2GetRealStatus));
 }
 
-fmi2Status fmi2GetIntegerStatus(fmi2Component c, const fmi2StatusKind s, fmi2Integer* value)
-{
+fmi2Status fmi2GetIntegerStatus(fmi2Component c, const fmi2StatusKind s, fmi2Integer* value) {
     return rec::statusQuery("fmi2GetIntegerStatus", c, s, value,
                             TARVO_FORWARD(fmi2GetIntegerStatus));
 }
 
-fmi2Status fmi2GetBooleanStatus(fmi2Component c, const fmi2StatusKind s, fmi2Boolean* value)
-{
+fmi2Status fmi2GetBooleanStatus(fmi2Component c, const fmi2StatusKind s, fmi2Boolean* value) {
     return rec::statusQuery("fmi2GetBooleanStatus", c, s, value,
                             TARVO_FORWARD(fmi2GetBooleanStatus));
 }
 
-fmi2Status fmi2GetStringStatus(fmi2Component c, const fmi2StatusKind s, fmi2String* value)
-{
+fmi2Status fmi2GetStringStatus(fmi2Component c, const fmi2StatusKind s, fmi2String* value) {
     return rec::statusQuery("fmi2GetStringStatus", c, s, value,
                             TARVO_FORWARD(fmi2GetStringStatus));
 }

@@ -27,8 +27,7 @@ struct Library {
     FmiApi api;
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
-    explicit Library(const char* path) : handle(dlopen(path, RTLD_NOW | RTLD_LOCAL))
-    {
+    explicit Library(const char* path) : handle(dlopen(path, RTLD_NOW | RTLD_LOCAL)) {
         EXPECT_NE(handle, nullptr) << dlerror();
         int missing = 0;
         if (handle != nullptr) {
@@ -36,28 +35,24 @@ struct Library {
         }
         EXPECT_EQ(missing, 0);
     }
-    ~Library()
-    {
+    ~Library() {
         if (handle != nullptr) {
             dlclose(handle);
         }
     }
 };
 
-const FmiApi& unit()
-{
+const FmiApi& unit() {
     static const Library library(TARVO_UNIT_LIBRARY);
     return library.api;
 }
 
-const FmiApi& recorder()
-{
+const FmiApi& recorder() {
     static const Library library(TARVO_RECORDER_LIBRARY);
     return library.api;
 }
 
-std::string bitsOf(double value)
-{
+std::string bitsOf(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%a", value);
     return text;
@@ -65,8 +60,7 @@ std::string bitsOf(double value)
 
 // A host session that touches every call, errors and bad handles included,
 // written down as it goes: every status, every value read and every message.
-std::vector<std::string> runSession(const FmiApi& api)
-{
+std::vector<std::string> runSession(const FmiApi& api) {
     allocationLedger().reset();
     std::vector<std::string> transcript;
     {
@@ -85,9 +79,11 @@ std::vector<std::string> runSession(const FmiApi& api)
         transcript.push_back(api.fmi2GetTypesPlatform());
         fmi2Component a = host.instantiateRaw("a");
         fmi2Component b = host.instantiateRaw("b");
-        note("refused instance", host.instantiateRaw("c", fmi2CoSimulation, "{wrong}") != nullptr);
+        note("refused instance",
+             host.instantiateRaw("c", fmi2CoSimulation, "{wrong}") != nullptr);
         note("debug logging", api.fmi2SetDebugLogging(a, fmi2True, 0, nullptr));
-        note("set-up with stop time", api.fmi2SetupExperiment(a, fmi2False, 0.0, 0.0, fmi2True, 3e-3));
+        note("set-up with stop time",
+             api.fmi2SetupExperiment(a, fmi2False, 0.0, 0.0, fmi2True, 3e-3));
         note("set-up", api.fmi2SetupExperiment(b, fmi2True, 1e-6, 0.0, fmi2False, 0.0));
         for (fmi2Component c : {a, b}) {
             note("enter", api.fmi2EnterInitializationMode(c));
@@ -145,9 +141,10 @@ std::vector<std::string> runSession(const FmiApi& api)
         note("size", api.fmi2SerializedFMUstateSize(b, state, &size));
         note("serialise", api.fmi2SerializeFMUstate(b, state, bytes, sizeof bytes));
         note("deserialise", api.fmi2DeSerializeFMUstate(b, bytes, sizeof bytes, &restored));
-        note("derivative", api.fmi2GetDirectionalDerivative(b, refs, 1, refs, 1, &derivative,
-                                                            &derivative));
-        note("input derivative", api.fmi2SetRealInputDerivatives(b, refs, 1, &order, &derivative));
+        note("derivative",
+             api.fmi2GetDirectionalDerivative(b, refs, 1, refs, 1, &derivative, &derivative));
+        note("input derivative",
+             api.fmi2SetRealInputDerivatives(b, refs, 1, &order, &derivative));
         note("output derivative",
              api.fmi2GetRealOutputDerivatives(b, refs, 1, &order, &derivative));
         note("cancel", api.fmi2CancelStep(b));
@@ -183,8 +180,7 @@ std::vector<std::string> runSession(const FmiApi& api)
 }
 
 // The lines of a log's calls, without its session lines.
-std::vector<std::string> readCalls(const std::string& path)
-{
+std::vector<std::string> readCalls(const std::string& path) {
     std::vector<std::string> calls;
     std::ifstream log(path);
     for (std::string line; std::getline(log, line);) {
@@ -196,11 +192,11 @@ std::vector<std::string> readCalls(const std::string& path)
 }
 
 // Runs the trace tool's replay of a log; its exit status and what it said.
-std::pair<int, std::string> replay(const std::string& log)
-{
+std::pair<int, std::string> replay(const std::string& log) {
     const std::string output = log + ".replay";
-    const std::string command = std::string(TARVO_TRACE_TOOL) + " --library " TARVO_UNIT_LIBRARY
-                                " --replay " + log + " >" + output + " 2>&1";
+    const std::string command = std::string(TARVO_TRACE_TOOL) +
+                                " --library " TARVO_UNIT_LIBRARY " --replay " + log + " >" +
+                                output + " 2>&1";
     const int status = std::system(command.c_str());
     std::ifstream said(output);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
@@ -209,8 +205,7 @@ std::pair<int, std::string> replay(const std::string& log)
 
 class Recorder : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         log = ::testing::TempDir() + "recorder_test_" + std::to_string(getpid()) + ".jsonl";
         std::remove(log.c_str());
         setenv("TARVO_RECORDER_LOG", log.c_str(), 1);
@@ -220,8 +215,7 @@ protected:
     std::string log;
 };
 
-TEST_F(Recorder, ForwardsEveryCallUnchangedAndItsLogReplaysIdentically)
-{
+TEST_F(Recorder, ForwardsEveryCallUnchangedAndItsLogReplaysIdentically) {
     const std::vector<std::string> direct = runSession(unit());
     const std::vector<std::string> recorded = runSession(recorder());
     ASSERT_GT(direct.size(), 60u);
@@ -239,8 +233,7 @@ TEST_F(Recorder, ForwardsEveryCallUnchangedAndItsLogReplaysIdentically)
     EXPECT_NE(said.find("every status and value identical"), std::string::npos) << said;
 }
 
-TEST_F(Recorder, CallsOnUnknownHandlesAreLoggedAndCannotBeReplayed)
-{
+TEST_F(Recorder, CallsOnUnknownHandlesAreLoggedAndCannotBeReplayed) {
     TestHost host(recorder());
     int elsewhere = 0;
     EXPECT_EQ(host.api.fmi2CancelStep(&elsewhere), fmi2Error);
@@ -253,8 +246,8 @@ TEST_F(Recorder, CallsOnUnknownHandlesAreLoggedAndCannotBeReplayed)
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0], R"({"call":"fmi2CancelStep","instance":")" + std::string(address) +
                             R"(","status":3})");
-    EXPECT_EQ(calls[1], R"({"call":"fmi2GetStringStatus","instance":")" +
-                            std::string(address) + R"(","s":0,"value":null,"status":2})");
+    EXPECT_EQ(calls[1], R"({"call":"fmi2GetStringStatus","instance":")" + std::string(address) +
+                            R"(","s":0,"value":null,"status":2})");
     EXPECT_EQ(calls[2], R"({"call":"fmi2DoStep","instance":"0x0","currentCommunicationPoint":)"
                         R"("0x0.0p+0","communicationStepSize":"0x1.0624dd2f1a9fcp-10",)"
                         R"("noSetFMUStatePriorToCurrentPoint":1,"status":3})");
@@ -264,8 +257,7 @@ TEST_F(Recorder, CallsOnUnknownHandlesAreLoggedAndCannotBeReplayed)
     EXPECT_NE(said.find("2 of 3 calls differ"), std::string::npos) << said;
 }
 
-TEST_F(Recorder, ALogThatCannotBeWrittenRefusesTheInstance)
-{
+TEST_F(Recorder, ALogThatCannotBeWrittenRefusesTheInstance) {
     allocationLedger().reset();
     TestHost host(recorder());
     setenv("TARVO_RECORDER_LOG", "/nonexistent/folder/calls.jsonl", 1);

@@ -10,8 +10,7 @@
 
 namespace tarvo::trace {
 
-std::string formatHexFloat(double value)
-{
+std::string formatHexFloat(double value) {
     if (std::isnan(value)) {
         return "nan";
     }
@@ -38,8 +37,7 @@ std::string formatHexFloat(double value)
     return text + digits;
 }
 
-bool parseHexFloat(const std::string& text, double& value)
-{
+bool parseHexFloat(const std::string& text, double& value) {
     if (text == "nan") {
         value = std::numeric_limits<double>::quiet_NaN();
         return true;
@@ -58,7 +56,8 @@ bool parseHexFloat(const std::string& text, double& value)
     }
     if (text.size() < prefix + 3 || text[prefix] != '0' ||
         (text[prefix + 1] != 'x' && text[prefix + 1] != 'X') ||
-        (!std::isxdigit(static_cast<unsigned char>(text[prefix + 2])) && text[prefix + 2] != '.')) {
+        (!std::isxdigit(static_cast<unsigned char>(text[prefix + 2])) &&
+         text[prefix + 2] != '.')) {
         return false;
     }
     char* end = nullptr;

@@ -15,15 +15,13 @@
 namespace tarvo::trace {
 namespace {
 
-std::uint64_t bitsOf(double value)
-{
+std::uint64_t bitsOf(double value) {
     std::uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     return bits;
 }
 
-double fromBits(std::uint64_t bits)
-{
+double fromBits(std::uint64_t bits) {
     double value = 0.0;
     std::memcpy(&value, &bits, sizeof value);
     return value;
@@ -51,8 +49,7 @@ constexpr Written kWritten[] = {
     {-std::numeric_limits<double>::infinity(), "-inf"},
 };
 
-TEST(HexFloat, WritesWhatPythonWrites)
-{
+TEST(HexFloat, WritesWhatPythonWrites) {
     for (const Written& written : kWritten) {
         EXPECT_EQ(formatHexFloat(written.value), written.text);
     }
@@ -61,8 +58,7 @@ TEST(HexFloat, WritesWhatPythonWrites)
     EXPECT_EQ(formatHexFloat(fromBits(0x7ff0000000000001u)), "nan");  // signalling
 }
 
-TEST(HexFloat, ReadsBackTheSameBits)
-{
+TEST(HexFloat, ReadsBackTheSameBits) {
     for (const Written& written : kWritten) {
         double value = 1.0;
         ASSERT_TRUE(parseHexFloat(written.text, value)) << written.text;
@@ -84,8 +80,7 @@ TEST(HexFloat, ReadsBackTheSameBits)
     }
 }
 
-TEST(HexFloat, ReadsShortFormsAndRejectsOthers)
-{
+TEST(HexFloat, ReadsShortFormsAndRejectsOthers) {
     double value = 0.0;
     ASSERT_TRUE(parseHexFloat("0x1.8p+1", value));
     EXPECT_EQ(value, 3.0);

@@ -23,8 +23,7 @@
 extern "C" {
 
 static void logReplayMessage(fmi2ComponentEnvironment, fmi2String instanceName, fmi2Status status,
-                             fmi2String category, fmi2String message, ...)
-{
+                             fmi2String category, fmi2String message, ...) {
     std::fprintf(stderr, "replay: message of %s (status %d, %s): ",
                  instanceName != nullptr ? instanceName : "(null)", static_cast<int>(status),
                  category != nullptr ? category : "(null)");
@@ -37,13 +36,11 @@ static void logReplayMessage(fmi2ComponentEnvironment, fmi2String instanceName, 
     std::fputc('\n', stderr);
 }
 
-static void* allocateForReplay(size_t count, size_t size)
-{
+static void* allocateForReplay(size_t count, size_t size) {
     return std::calloc(count, size);
 }
 
-static void freeForReplay(void* block)
-{
+static void freeForReplay(void* block) {
     std::free(block);
 }
 
@@ -74,16 +71,14 @@ constexpr std::size_t kLargestCount = std::size_t{1} << 24;
 
 char environmentMark = 0;
 
-const Json& field(const Json& line, const char* key)
-{
+const Json& field(const Json& line, const char* key) {
     if (!line.contains(key)) {
         throw ReplayError(std::string("missing \"") + key + "\"");
     }
     return line.at(key);
 }
 
-std::size_t count(const Json& line, const char* key)
-{
+std::size_t count(const Json& line, const char* key) {
     const Json& item = field(line, key);
     if (!item.is_number_unsigned()) {
         throw ReplayError(std::string("\"") + key + "\" must be a count");
@@ -91,8 +86,7 @@ std::size_t count(const Json& line, const char* key)
     return item.get<std::size_t>();
 }
 
-int integer(const Json& line, const char* key)
-{
+int integer(const Json& line, const char* key) {
     const Json& item = field(line, key);
     if (!item.is_number_integer()) {
         throw ReplayError(std::string("\"") + key + "\" must be an integer");
@@ -100,8 +94,7 @@ int integer(const Json& line, const char* key)
     return item.get<int>();
 }
 
-double realOf(const Json& item)
-{
+double realOf(const Json& item) {
     double value = 0.0;
     if (!item.is_string() || !parseHexFloat(item.get<std::string>(), value)) {
         throw ReplayError("expected a hexadecimal float, got " + item.dump());
@@ -110,8 +103,7 @@ double realOf(const Json& item)
 }
 
 // The bytes a logged string stands for (code points up to U+00FF).
-std::string bytesOf(const Json& item)
-{
+std::string bytesOf(const Json& item) {
     if (!item.is_string()) {
         throw ReplayError("expected a string, got " + item.dump());
     }
@@ -131,8 +123,7 @@ std::string bytesOf(const Json& item)
     return result;
 }
 
-void checkCount(std::size_t n)
-{
+void checkCount(std::size_t n) {
     if (n > kLargestCount) {
         throw CannotReplay("a count of " + std::to_string(n) + " with arrays given");
     }
@@ -147,8 +138,7 @@ struct Array {
 };
 
 template <typename T, typename Convert>
-Array<T> arrayOf(const Json& item, std::size_t n, Convert convert)
-{
+Array<T> arrayOf(const Json& item, std::size_t n, Convert convert) {
     Array<T> array;
     if (item.is_null()) {
         array.null = true;
@@ -163,14 +153,12 @@ Array<T> arrayOf(const Json& item, std::size_t n, Convert convert)
     return array;
 }
 
-Array<fmi2Real> realsOf(const Json& item, std::size_t n)
-{
+Array<fmi2Real> realsOf(const Json& item, std::size_t n) {
     return arrayOf<fmi2Real>(item, n, realOf);
 }
 
 template <typename T>
-Array<T> numbersOf(const Json& item, std::size_t n)
-{
+Array<T> numbersOf(const Json& item, std::size_t n) {
     return arrayOf<T>(item, n, [](const Json& value) {
         if (!value.is_number_integer()) {
             throw ReplayError("expected an integer, got " + value.dump());
@@ -185,8 +173,7 @@ struct Texts {
     Array<fmi2String> pointers;
 };
 
-Texts textsOf(const Json& item, std::size_t n)
-{
+Texts textsOf(const Json& item, std::size_t n) {
     Texts texts;
     texts.pointers = arrayOf<fmi2String>(item, n, [&texts](const Json& value) -> fmi2String {
         if (value.is_null()) {
@@ -198,8 +185,7 @@ Texts textsOf(const Json& item, std::size_t n)
     return texts;
 }
 
-const char* optionalText(const Json& item, std::string& storage)
-{
+const char* optionalText(const Json& item, std::string& storage) {
     if (item.is_null()) {
         return nullptr;
     }
@@ -209,8 +195,7 @@ const char* optionalText(const Json& item, std::string& storage)
 
 // An output array: null as the host passed it, else room for n values.
 template <typename T>
-Array<T> outputFor(const Json& line, const char* key, std::size_t n)
-{
+Array<T> outputFor(const Json& line, const char* key, std::size_t n) {
     Array<T> array;
     array.null = line.contains(key) && line.at(key).is_null();
     if (!array.null) {
@@ -225,8 +210,7 @@ Array<T> outputFor(const Json& line, const char* key, std::size_t n)
 class Handles {
 public:
     // The replay's handle for a recorded one the host passed in.
-    void* find(const std::string& recorded, const char* what) const
-    {
+    void* find(const std::string& recorded, const char* what) const {
         if (recorded == call_log::kNullHandle) {
             return nullptr;
         }
@@ -241,10 +225,10 @@ public:
     // A handle the unit gave back where the log shows `recorded`: `recorded`
     // itself when ours corresponds (binding it if it is new), else a
     // description of ours for the difference.
-    Json match(const std::string& recorded, void* ours)
-    {
+    Json match(const std::string& recorded, void* ours) {
         if (ours == nullptr || recorded == call_log::kNullHandle) {
-            return ours == nullptr ? Json(call_log::kNullHandle) : Json("a handle, not a null one");
+            return ours == nullptr ? Json(call_log::kNullHandle)
+                                   : Json("a handle, not a null one");
         }
         const auto found = bound_.find(recorded);
         if (found != bound_.end()) {
@@ -263,8 +247,7 @@ public:
     void forget(const std::string& recorded) { bound_.erase(recorded); }
 
     // Every handle still bound, and unbinds them all.
-    std::vector<void*> takeAll()
-    {
+    std::vector<void*> takeAll() {
         std::vector<void*> all;
         for (const auto& known : bound_) {
             all.push_back(known.second);
@@ -279,8 +262,7 @@ private:
     std::map<std::string, void*> bound_;
 };
 
-std::string handleOf(const Json& line, const char* key)
-{
+std::string handleOf(const Json& line, const char* key) {
     const Json& item = field(line, key);
     if (!item.is_string()) {
         throw ReplayError(std::string("\"") + key + "\" must be a handle");
@@ -299,8 +281,7 @@ public:
 
     // Makes the call of one line again; the outputs it got, in the log's
     // encoding, for comparison with the line.
-    Json replay(const Json& line)
-    {
+    Json replay(const Json& line) {
         const std::string name = field(line, "call").get<std::string>();
         Json got = Json::object();
 #define TARVO_REPLAY_CASE(function) \
@@ -313,22 +294,21 @@ public:
         throw ReplayError("unknown call \"" + name + "\"");
     }
 
-    std::size_t leftInstances() const { return instances_.size(); }
+    std::size_t leftInstances() const {
+        return instances_.size();
+    }
 
 private:
-    fmi2Component instance(const Json& line)
-    {
+    fmi2Component instance(const Json& line) {
         return instances_.find(handleOf(line, "instance"), "the instance");
     }
 
-    fmi2FMUstate snapshot(const Json& line)
-    {
+    fmi2FMUstate snapshot(const Json& line) {
         return snapshots_.find(handleOf(line, "FMUstate"), "the snapshot");
     }
 
     // Whatever the log left alive: freed here, so the replay leaves nothing.
-    void releaseAll()
-    {
+    void releaseAll() {
         for (void* snapshot : snapshots_.takeAll()) {
             std::free(snapshot);
         }
@@ -341,30 +321,28 @@ private:
         replaced_.clear();
     }
 
-    static Json status(fmi2Status value) { return static_cast<int>(value); }
+    static Json status(fmi2Status value) {
+        return static_cast<int>(value);
+    }
 
     // ----------------------------------------------------------- the calls
 
-    void fmi2GetTypesPlatform(const Json&, Json& got)
-    {
+    void fmi2GetTypesPlatform(const Json&, Json& got) {
         got["result"] = call_log::text(unit_.fmi2GetTypesPlatform());
     }
 
-    void fmi2GetVersion(const Json&, Json& got)
-    {
+    void fmi2GetVersion(const Json&, Json& got) {
         got["result"] = call_log::text(unit_.fmi2GetVersion());
     }
 
-    void fmi2SetDebugLogging(const Json& line, Json& got)
-    {
+    void fmi2SetDebugLogging(const Json& line, Json& got) {
         const std::size_t n = count(line, "nCategories");
         Texts categories = textsOf(field(line, "categories"), n);
         got["status"] = status(unit_.fmi2SetDebugLogging(
             instance(line), integer(line, "loggingOn"), n, categories.pointers.data()));
     }
 
-    void fmi2Instantiate(const Json& line, Json& got)
-    {
+    void fmi2Instantiate(const Json& line, Json& got) {
         std::string name, guid, location;
         const Json& functions = field(line, "functions");
         const fmi2CallbackFunctions* callbacks = nullptr;
@@ -399,48 +377,40 @@ private:
         }
     }
 
-    void fmi2FreeInstance(const Json& line, Json&)
-    {
+    void fmi2FreeInstance(const Json& line, Json&) {
         unit_.fmi2FreeInstance(instance(line));
         instances_.forget(handleOf(line, "instance"));
     }
 
-    void fmi2SetupExperiment(const Json& line, Json& got)
-    {
+    void fmi2SetupExperiment(const Json& line, Json& got) {
         got["status"] = status(unit_.fmi2SetupExperiment(
             instance(line), integer(line, "toleranceDefined"), realOf(field(line, "tolerance")),
             realOf(field(line, "startTime")), integer(line, "stopTimeDefined"),
             realOf(field(line, "stopTime"))));
     }
 
-    void fmi2EnterInitializationMode(const Json& line, Json& got)
-    {
+    void fmi2EnterInitializationMode(const Json& line, Json& got) {
         got["status"] = status(unit_.fmi2EnterInitializationMode(instance(line)));
     }
 
-    void fmi2ExitInitializationMode(const Json& line, Json& got)
-    {
+    void fmi2ExitInitializationMode(const Json& line, Json& got) {
         got["status"] = status(unit_.fmi2ExitInitializationMode(instance(line)));
     }
 
-    void fmi2Terminate(const Json& line, Json& got)
-    {
+    void fmi2Terminate(const Json& line, Json& got) {
         got["status"] = status(unit_.fmi2Terminate(instance(line)));
     }
 
-    void fmi2Reset(const Json& line, Json& got)
-    {
+    void fmi2Reset(const Json& line, Json& got) {
         got["status"] = status(unit_.fmi2Reset(instance(line)));
     }
 
-    void fmi2CancelStep(const Json& line, Json& got)
-    {
+    void fmi2CancelStep(const Json& line, Json& got) {
         got["status"] = status(unit_.fmi2CancelStep(instance(line)));
     }
 
     template <typename Value, typename Function, typename Encode>
-    void getValues(const Json& line, Json& got, Function function, Encode encode)
-    {
+    void getValues(const Json& line, Json& got, Function function, Encode encode) {
         const std::size_t n = count(line, "nvr");
         Array<fmi2ValueReference> vr = numbersOf<fmi2ValueReference>(field(line, "vr"), n);
         Array<Value> value = outputFor<Value>(line, "value", n);
@@ -451,61 +421,51 @@ private:
         }
     }
 
-    void fmi2GetReal(const Json& line, Json& got)
-    {
+    void fmi2GetReal(const Json& line, Json& got) {
         getValues<fmi2Real>(line, got, unit_.fmi2GetReal, call_log::reals);
     }
 
-    void fmi2GetInteger(const Json& line, Json& got)
-    {
+    void fmi2GetInteger(const Json& line, Json& got) {
         getValues<fmi2Integer>(line, got, unit_.fmi2GetInteger, call_log::numbers<fmi2Integer>);
     }
 
-    void fmi2GetBoolean(const Json& line, Json& got)
-    {
+    void fmi2GetBoolean(const Json& line, Json& got) {
         getValues<fmi2Boolean>(line, got, unit_.fmi2GetBoolean, call_log::numbers<fmi2Boolean>);
     }
 
-    void fmi2GetString(const Json& line, Json& got)
-    {
+    void fmi2GetString(const Json& line, Json& got) {
         getValues<fmi2String>(line, got, unit_.fmi2GetString, call_log::texts);
     }
 
     template <typename Function, typename Values>
-    void setValues(const Json& line, Json& got, Function function, Values values)
-    {
+    void setValues(const Json& line, Json& got, Function function, Values values) {
         const std::size_t n = count(line, "nvr");
         Array<fmi2ValueReference> vr = numbersOf<fmi2ValueReference>(field(line, "vr"), n);
         auto value = values(field(line, "value"), n);
         got["status"] = status(function(instance(line), vr.data(), n, value.data()));
     }
 
-    void fmi2SetReal(const Json& line, Json& got)
-    {
+    void fmi2SetReal(const Json& line, Json& got) {
         setValues(line, got, unit_.fmi2SetReal, realsOf);
     }
 
-    void fmi2SetInteger(const Json& line, Json& got)
-    {
+    void fmi2SetInteger(const Json& line, Json& got) {
         setValues(line, got, unit_.fmi2SetInteger, numbersOf<fmi2Integer>);
     }
 
-    void fmi2SetBoolean(const Json& line, Json& got)
-    {
+    void fmi2SetBoolean(const Json& line, Json& got) {
         setValues(line, got, unit_.fmi2SetBoolean, numbersOf<fmi2Boolean>);
     }
 
-    void fmi2SetString(const Json& line, Json& got)
-    {
+    void fmi2SetString(const Json& line, Json& got) {
         const std::size_t n = count(line, "nvr");
         Array<fmi2ValueReference> vr = numbersOf<fmi2ValueReference>(field(line, "vr"), n);
         Texts value = textsOf(field(line, "value"), n);
-        got["status"] = status(unit_.fmi2SetString(instance(line), vr.data(), n,
-                                                   value.pointers.data()));
+        got["status"] =
+            status(unit_.fmi2SetString(instance(line), vr.data(), n, value.pointers.data()));
     }
 
-    void fmi2GetFMUstate(const Json& line, Json& got)
-    {
+    void fmi2GetFMUstate(const Json& line, Json& got) {
         const Json& given = field(line, "FMUstate");
         fmi2Component c = instance(line);
         if (given.is_null()) {
@@ -522,13 +482,11 @@ private:
         }
     }
 
-    void fmi2SetFMUstate(const Json& line, Json& got)
-    {
+    void fmi2SetFMUstate(const Json& line, Json& got) {
         got["status"] = status(unit_.fmi2SetFMUstate(instance(line), snapshot(line)));
     }
 
-    void fmi2FreeFMUstate(const Json& line, Json& got)
-    {
+    void fmi2FreeFMUstate(const Json& line, Json& got) {
         const Json& given = field(line, "FMUstate");
         fmi2Component c = instance(line);
         if (given.is_null()) {
@@ -544,31 +502,28 @@ private:
         }
     }
 
-    void fmi2SerializedFMUstateSize(const Json& line, Json& got)
-    {
+    void fmi2SerializedFMUstateSize(const Json& line, Json& got) {
         Array<std::size_t> size = outputFor<std::size_t>(line, "size", 1);
-        const fmi2Status result = unit_.fmi2SerializedFMUstateSize(
-            instance(line), snapshot(line), size.data());
+        const fmi2Status result =
+            unit_.fmi2SerializedFMUstateSize(instance(line), snapshot(line), size.data());
         got["status"] = status(result);
         if (!size.null && call_log::valuesValid(result)) {
             got["size"] = size.values[0];
         }
     }
 
-    void fmi2SerializeFMUstate(const Json& line, Json& got)
-    {
+    void fmi2SerializeFMUstate(const Json& line, Json& got) {
         const std::size_t n = count(line, "size");
         Array<fmi2Byte> bytes = outputFor<fmi2Byte>(line, "serializedState", n);
-        const fmi2Status result = unit_.fmi2SerializeFMUstate(
-            instance(line), snapshot(line), bytes.data(), n);
+        const fmi2Status result =
+            unit_.fmi2SerializeFMUstate(instance(line), snapshot(line), bytes.data(), n);
         got["status"] = status(result);
         if (!bytes.null && call_log::valuesValid(result)) {
             got["serializedState"] = call_log::bytes(bytes.data(), n);
         }
     }
 
-    void fmi2DeSerializeFMUstate(const Json& line, Json& got)
-    {
+    void fmi2DeSerializeFMUstate(const Json& line, Json& got) {
         const std::size_t n = count(line, "size");
         const Json& given = field(line, "serializedState");
         Array<fmi2Byte> bytes;
@@ -585,16 +540,15 @@ private:
         }
         const bool handleNull = line.contains("FMUstate") && line.at("FMUstate").is_null();
         fmi2FMUstate handle = nullptr;
-        const fmi2Status result = unit_.fmi2DeSerializeFMUstate(
-            instance(line), bytes.data(), n, handleNull ? nullptr : &handle);
+        const fmi2Status result = unit_.fmi2DeSerializeFMUstate(instance(line), bytes.data(), n,
+                                                                handleNull ? nullptr : &handle);
         got["status"] = status(result);
         if (!handleNull && call_log::valuesValid(result)) {
             got["FMUstate"] = snapshots_.match(handleOf(line, "FMUstate"), handle);
         }
     }
 
-    void fmi2GetDirectionalDerivative(const Json& line, Json& got)
-    {
+    void fmi2GetDirectionalDerivative(const Json& line, Json& got) {
         const std::size_t unknowns = count(line, "nUnknown");
         const std::size_t knowns = count(line, "nKnown");
         auto unknownRefs = numbersOf<fmi2ValueReference>(field(line, "vUnknown_ref"), unknowns);
@@ -610,8 +564,7 @@ private:
         }
     }
 
-    void fmi2GetContinuousStates(const Json& line, Json& got)
-    {
+    void fmi2GetContinuousStates(const Json& line, Json& got) {
         const std::size_t n = count(line, "nx");
         Array<fmi2Real> x = outputFor<fmi2Real>(line, "x", n);
         const fmi2Status result = unit_.fmi2GetContinuousStates(instance(line), x.data(), n);
@@ -621,8 +574,7 @@ private:
         }
     }
 
-    void fmi2SetRealInputDerivatives(const Json& line, Json& got)
-    {
+    void fmi2SetRealInputDerivatives(const Json& line, Json& got) {
         const std::size_t n = count(line, "nvr");
         auto vr = numbersOf<fmi2ValueReference>(field(line, "vr"), n);
         auto order = numbersOf<fmi2Integer>(field(line, "order"), n);
@@ -631,60 +583,52 @@ private:
                                                                  order.data(), value.data()));
     }
 
-    void fmi2GetRealOutputDerivatives(const Json& line, Json& got)
-    {
+    void fmi2GetRealOutputDerivatives(const Json& line, Json& got) {
         const std::size_t n = count(line, "nvr");
         auto vr = numbersOf<fmi2ValueReference>(field(line, "vr"), n);
         auto order = numbersOf<fmi2Integer>(field(line, "order"), n);
         Array<fmi2Real> value = outputFor<fmi2Real>(line, "value", n);
-        const fmi2Status result = unit_.fmi2GetRealOutputDerivatives(
-            instance(line), vr.data(), n, order.data(), value.data());
+        const fmi2Status result = unit_.fmi2GetRealOutputDerivatives(instance(line), vr.data(), n,
+                                                                     order.data(), value.data());
         got["status"] = status(result);
         if (!value.null && call_log::valuesValid(result)) {
             got["value"] = call_log::reals(value.data(), n);
         }
     }
 
-    void fmi2DoStep(const Json& line, Json& got)
-    {
-        got["status"] = status(unit_.fmi2DoStep(
-            instance(line), realOf(field(line, "currentCommunicationPoint")),
-            realOf(field(line, "communicationStepSize")),
-            integer(line, "noSetFMUStatePriorToCurrentPoint")));
+    void fmi2DoStep(const Json& line, Json& got) {
+        got["status"] = status(
+            unit_.fmi2DoStep(instance(line), realOf(field(line, "currentCommunicationPoint")),
+                             realOf(field(line, "communicationStepSize")),
+                             integer(line, "noSetFMUStatePriorToCurrentPoint")));
     }
 
     template <typename Value, typename Function>
-    void statusQuery(const Json& line, Json& got, Function function)
-    {
+    void statusQuery(const Json& line, Json& got, Function function) {
         Value value{};
         const bool valueNull = line.contains("value") && line.at("value").is_null();
-        got["status"] = status(function(instance(line),
-                                        static_cast<fmi2StatusKind>(integer(line, "s")),
-                                        valueNull ? nullptr : &value));
+        got["status"] =
+            status(function(instance(line), static_cast<fmi2StatusKind>(integer(line, "s")),
+                            valueNull ? nullptr : &value));
     }
 
-    void fmi2GetStatus(const Json& line, Json& got)
-    {
+    void fmi2GetStatus(const Json& line, Json& got) {
         statusQuery<fmi2Status>(line, got, unit_.fmi2GetStatus);
     }
 
-    void fmi2GetRealStatus(const Json& line, Json& got)
-    {
+    void fmi2GetRealStatus(const Json& line, Json& got) {
         statusQuery<fmi2Real>(line, got, unit_.fmi2GetRealStatus);
     }
 
-    void fmi2GetIntegerStatus(const Json& line, Json& got)
-    {
+    void fmi2GetIntegerStatus(const Json& line, Json& got) {
         statusQuery<fmi2Integer>(line, got, unit_.fmi2GetIntegerStatus);
     }
 
-    void fmi2GetBooleanStatus(const Json& line, Json& got)
-    {
+    void fmi2GetBooleanStatus(const Json& line, Json& got) {
         statusQuery<fmi2Boolean>(line, got, unit_.fmi2GetBooleanStatus);
     }
 
-    void fmi2GetStringStatus(const Json& line, Json& got)
-    {
+    void fmi2GetStringStatus(const Json& line, Json& got) {
         statusQuery<fmi2String>(line, got, unit_.fmi2GetStringStatus);
     }
 
@@ -697,8 +641,7 @@ private:
 
 // What differs between the outputs of the replay and those of the log, or
 // an empty string.
-std::string difference(const Json& line, const Json& got)
-{
+std::string difference(const Json& line, const Json& got) {
     for (const auto& output : got.items()) {
         if (!line.contains(output.key())) {
             continue;  // the host did not get this output either
@@ -721,8 +664,7 @@ std::string difference(const Json& line, const Json& got)
     return std::string();
 }
 
-FmiApi loadUnit(const std::string& path)
-{
+FmiApi loadUnit(const std::string& path) {
     void* library = host::openLibrary(path);
     if (library == nullptr) {
         throw ReplayError("cannot load " + path + ": " + host::libraryError());
@@ -730,7 +672,8 @@ FmiApi loadUnit(const std::string& path)
     int missing = 0;
     const FmiApi unit = host::resolveFmiApi(library, &missing);
     if (missing != 0) {
-        throw ReplayError(path + " lacks " + std::to_string(missing) + " of the 35 FMI functions");
+        throw ReplayError(path + " lacks " + std::to_string(missing) +
+                          " of the 35 FMI functions");
     }
     return unit;
 }
@@ -742,8 +685,7 @@ struct Options {
 
 const char kUsage[] = "usage: trace --library Tarvo_Unit.so --replay CALLS.jsonl\n";
 
-Options parseOptions(int argc, char** argv)
-{
+Options parseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -761,8 +703,7 @@ Options parseOptions(int argc, char** argv)
 
 constexpr std::size_t kDifferencesShown = 10;
 
-int replayLog(const Options& options)
-{
+int replayLog(const Options& options) {
     std::ifstream log(options.logPath);
     if (!log) {
         throw ReplayError("cannot open " + options.logPath);
@@ -818,8 +759,7 @@ int replayLog(const Options& options)
 
 }  // namespace
 
-bool isReplayCommand(int argc, char** argv)
-{
+bool isReplayCommand(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--replay") {
             return true;
@@ -828,8 +768,7 @@ bool isReplayCommand(int argc, char** argv)
     return false;
 }
 
-int replayMain(int argc, char** argv)
-{
+int replayMain(int argc, char** argv) {
     try {
         return replayLog(parseOptions(argc, argv));
     } catch (const std::exception& error) {

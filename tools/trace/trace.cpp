@@ -69,7 +69,12 @@ struct UsageError : TraceError {
 };
 
 // The cos and sin variants the expected results were produced with.
-enum class CosSinVariant { glibcFma, glibcSse2, correctlyRounded, unknown };
+enum class CosSinVariant {
+    glibcFma,
+    glibcSse2,
+    correctlyRounded,
+    unknown
+};
 
 struct VariantName {
     CosSinVariant variant;
@@ -84,8 +89,7 @@ constexpr VariantName kVariantNames[] = {
     {CosSinVariant::correctlyRounded, "cr", "-cr", "correctly rounded"},
 };
 
-const VariantName* findVariant(CosSinVariant variant)
-{
+const VariantName* findVariant(CosSinVariant variant) {
     for (const VariantName& name : kVariantNames) {
         if (name.variant == variant) {
             return &name;
@@ -97,8 +101,7 @@ const VariantName* findVariant(CosSinVariant variant)
 // The C library's cos and sin of this process, taken as the unit takes
 // them, against the known variants. The arguments go through a volatile so
 // that the compiler cannot evaluate the calls itself.
-CosSinVariant fingerprintCosSin()
-{
+CosSinVariant fingerprintCosSin() {
     bool matches[3] = {true, true, true};
     for (const host::FingerprintArgument& argument : host::kLibmFingerprint) {
         volatile double x = argument.x;
@@ -162,8 +165,7 @@ struct TraceResult {
 // ---------------------------------------------------------------------------
 // Scenario input
 
-double readValue(const json& item, const std::string& where)
-{
+double readValue(const json& item, const std::string& where) {
     if (item.is_number()) {
         return item.get<double>();
     }
@@ -171,13 +173,12 @@ double readValue(const json& item, const std::string& where)
     if (item.is_string() && parseHexFloat(item.get<std::string>(), value)) {
         return value;
     }
-    throw TraceError(where +
-                     ": expected a number, \"nan\", \"inf\", \"-inf\" or a hexadecimal float, got " +
-                     item.dump());
+    throw TraceError(
+        where + ": expected a number, \"nan\", \"inf\", \"-inf\" or a hexadecimal float, got " +
+        item.dump());
 }
 
-std::vector<SetCall> readSets(const json& list, const std::string& where)
-{
+std::vector<SetCall> readSets(const json& list, const std::string& where) {
     if (!list.is_array()) {
         throw TraceError(where + ": expected a list of [value reference, value] pairs");
     }
@@ -194,16 +195,14 @@ std::vector<SetCall> readSets(const json& list, const std::string& where)
     return sets;
 }
 
-const json& member(const json& object, const char* key, const std::string& where)
-{
+const json& member(const json& object, const char* key, const std::string& where) {
     if (!object.is_object() || !object.contains(key)) {
         throw TraceError(where + ": missing \"" + key + "\"");
     }
     return object.at(key);
 }
 
-json readJsonFile(const std::string& path)
-{
+json readJsonFile(const std::string& path) {
     std::ifstream file(path);
     if (!file) {
         throw TraceError("cannot open " + path);
@@ -215,8 +214,7 @@ json readJsonFile(const std::string& path)
     }
 }
 
-Scenario readScenario(const std::string& path)
-{
+Scenario readScenario(const std::string& path) {
     const json document = readJsonFile(path);
     Scenario scenario;
     const json& name = member(document, "name", path);
@@ -258,13 +256,14 @@ Scenario readScenario(const std::string& path)
 
 // The calls the host sequence makes; a unit that lacks one is refused, the
 // first one missing named.
+// clang-format off
 #define TARVO_TRACE_CALLS(X)                                                  \
     X(fmi2Instantiate) X(fmi2SetupExperiment) X(fmi2EnterInitializationMode)  \
     X(fmi2ExitInitializationMode) X(fmi2SetReal) X(fmi2GetReal) X(fmi2DoStep) \
     X(fmi2Terminate) X(fmi2FreeInstance)
+// clang-format on
 
-FmiApi loadUnit(const std::string& path)
-{
+FmiApi loadUnit(const std::string& path) {
     void* library = host::openLibrary(path);
     if (library == nullptr) {
         throw TraceError("cannot load " + path + ": " + host::libraryError());
@@ -287,8 +286,7 @@ FmiApi loadUnit(const std::string& path)
 extern "C" {
 
 static void logToStderr(fmi2ComponentEnvironment environment, fmi2String instanceName,
-                        fmi2Status status, fmi2String category, fmi2String message, ...)
-{
+                        fmi2Status status, fmi2String category, fmi2String message, ...) {
     std::fprintf(stderr, "[%s] %s (status %d, %s): ",
                  environment ? static_cast<const char*>(environment) : "?",
                  instanceName ? instanceName : "(null)", static_cast<int>(status),
@@ -302,13 +300,11 @@ static void logToStderr(fmi2ComponentEnvironment environment, fmi2String instanc
     std::fputc('\n', stderr);
 }
 
-static void* allocateZeroed(size_t count, size_t size)
-{
+static void* allocateZeroed(size_t count, size_t size) {
     return std::calloc(count, size);
 }
 
-static void freeAllocated(void* block)
-{
+static void freeAllocated(void* block) {
     std::free(block);
 }
 
@@ -317,24 +313,21 @@ static void freeAllocated(void* block)
 namespace tarvo::trace {
 namespace {
 
-void warnIfFailed(fmi2Status status, const std::string& call)
-{
+void warnIfFailed(fmi2Status status, const std::string& call) {
     if (status != fmi2OK) {
         std::fprintf(stderr, "trace: %s returned status %d\n", call.c_str(),
                      static_cast<int>(status));
     }
 }
 
-void applySets(const FmiApi& unit, fmi2Component instance, const std::vector<SetCall>& sets)
-{
+void applySets(const FmiApi& unit, fmi2Component instance, const std::vector<SetCall>& sets) {
     for (const SetCall& set : sets) {
         warnIfFailed(unit.fmi2SetReal(instance, &set.valueReference, 1, &set.value),
                      "fmi2SetReal(" + std::to_string(set.valueReference) + ")");
     }
 }
 
-Record takeRecord(const FmiApi& unit, fmi2Component instance, fmi2Status status)
-{
+Record takeRecord(const FmiApi& unit, fmi2Component instance, fmi2Status status) {
     Record record;
     record.status = static_cast<int>(status);
     if (status == fmi2Fatal) {
@@ -361,8 +354,7 @@ Record takeRecord(const FmiApi& unit, fmi2Component instance, fmi2Status status)
 // writes, then per step its writes and one fmi2DoStep, a record after
 // initialisation and after every step. A failing step is recorded and the
 // run goes on; after fmi2Fatal nothing more is called.
-TraceResult runScenario(const FmiApi& unit, const Scenario& scenario)
-{
+TraceResult runScenario(const FmiApi& unit, const Scenario& scenario) {
     const fmi2CallbackFunctions callbacks = {logToStderr, allocateZeroed, freeAllocated, nullptr,
                                              const_cast<char*>(scenario.name.c_str())};
     fmi2Component instance =
@@ -402,12 +394,12 @@ TraceResult runScenario(const FmiApi& unit, const Scenario& scenario)
 // ---------------------------------------------------------------------------
 // Result output and comparison
 
-void writeResult(std::ostream& out, const TraceResult& result)
-{
+void writeResult(std::ostream& out, const TraceResult& result) {
     out << "{\"name\": " << json(result.name).dump() << ",\n \"records\": [";
     for (std::size_t k = 0; k < result.records.size(); ++k) {
         const Record& record = result.records[k];
-        out << (k == 0 ? "\n" : ",\n") << "   {\"status\": " << record.status << ", \"values\": [";
+        out << (k == 0 ? "\n" : ",\n") << "   {\"status\": " << record.status
+            << ", \"values\": [";
         for (std::size_t i = 0; i < record.values.size(); ++i) {
             out << (i == 0 ? "\"" : ", \"") << record.values[i] << '"';
         }
@@ -416,8 +408,7 @@ void writeResult(std::ostream& out, const TraceResult& result)
     out << "\n ]}\n";
 }
 
-TraceResult readResult(const std::string& path)
-{
+TraceResult readResult(const std::string& path) {
     const json document = readJsonFile(path);
     TraceResult result;
     try {
@@ -436,8 +427,7 @@ TraceResult readResult(const std::string& path)
 
 // "V[135] channelA.input" for the first input: where the value lives in
 // the model data, and its name in the variable table.
-std::string describeValueReference(std::size_t vr)
-{
+std::string describeValueReference(std::size_t vr) {
     struct Section {
         const char* prefix;
         std::size_t first;
@@ -463,8 +453,7 @@ std::string describeValueReference(std::size_t vr)
     return name;
 }
 
-std::string describeRecord(std::size_t k)
-{
+std::string describeRecord(std::size_t k) {
     return k == 0 ? "record 0 (after initialisation)"
                   : "record " + std::to_string(k) + " (after step " + std::to_string(k) + ")";
 }
@@ -473,8 +462,7 @@ std::string describeRecord(std::size_t k)
 constexpr int kNothingCompared = 77;
 
 // Prints the first difference and a count of the rest; true when equal.
-bool compareResults(const TraceResult& actual, const TraceResult& expected, std::ostream& out)
-{
+bool compareResults(const TraceResult& actual, const TraceResult& expected, std::ostream& out) {
     if (actual.name != expected.name) {
         out << "name differs: got " << json(actual.name).dump() << ", expected "
             << json(expected.name).dump() << '\n';
@@ -530,8 +518,7 @@ bool compareResults(const TraceResult& actual, const TraceResult& expected, std:
 // Distance in units in the last place between two doubles: the number of
 // steps from one to the other through consecutive doubles. +0 and -0 count
 // as one apart; NaN against a number gives -1 (not comparable).
-int64_t ulpDistance(double a, double b)
-{
+int64_t ulpDistance(double a, double b) {
     if (std::isnan(a) || std::isnan(b)) {
         return std::isnan(a) && std::isnan(b) ? 0 : -1;
     }
@@ -548,8 +535,9 @@ int64_t ulpDistance(double a, double b)
     const int64_t second = ordered(b);
     // Both lie within +-2^63 of zero, so the difference of two such values
     // fits once taken as unsigned.
-    const uint64_t distance = first > second ? static_cast<uint64_t>(first) - static_cast<uint64_t>(second)
-                                             : static_cast<uint64_t>(second) - static_cast<uint64_t>(first);
+    const uint64_t distance = first > second
+                                  ? static_cast<uint64_t>(first) - static_cast<uint64_t>(second)
+                                  : static_cast<uint64_t>(second) - static_cast<uint64_t>(first);
     return distance > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
                ? std::numeric_limits<int64_t>::max()
                : static_cast<int64_t>(distance);
@@ -560,8 +548,7 @@ int64_t ulpDistance(double a, double b)
 // one, the values may differ; how many and by how many ulps is reported.
 // True when the records and their statuses are equal.
 bool compareStatusesReportValues(const TraceResult& actual, const TraceResult& expected,
-                                 std::ostream& out)
-{
+                                 std::ostream& out) {
     if (actual.name != expected.name || actual.records.size() != expected.records.size()) {
         out << "got " << actual.records.size() << " records of " << json(actual.name).dump()
             << ", expected " << expected.records.size() << " of " << json(expected.name).dump()
@@ -613,7 +600,8 @@ bool compareStatusesReportValues(const TraceResult& actual, const TraceResult& e
             std::size_t bucket = 0;
             if (distance > 1) {
                 bucket = 1;
-                while (bucket < 16 && (uint64_t{1} << (4 * bucket)) <= static_cast<uint64_t>(distance)) {
+                while (bucket < 16 &&
+                       (uint64_t{1} << (4 * bucket)) <= static_cast<uint64_t>(distance)) {
                     ++bucket;
                 }
             }
@@ -630,8 +618,8 @@ bool compareStatusesReportValues(const TraceResult& actual, const TraceResult& e
         << expected.records.size() << " records; values differ in " << differingRecords
         << " records, " << differingValues << " of " << valueCount << " values";
     if (differingValues > 0) {
-        out << "; largest " << largest << " ulps (" << describeValueReference(largestAt)
-            << ", " << describeRecord(largestRecord) << "); ulps:";
+        out << "; largest " << largest << " ulps (" << describeValueReference(largestAt) << ", "
+            << describeRecord(largestRecord) << "); ulps:";
         const char* separator = " ";
         for (std::size_t bucket = 0; bucket < histogram.size(); ++bucket) {
             if (histogram[bucket] == 0) {
@@ -644,7 +632,8 @@ bool compareStatusesReportValues(const TraceResult& actual, const TraceResult& e
             } else if (bucket == 1) {
                 out << "2-15";
             } else if (bucket <= 3) {
-                out << (uint64_t{1} << (4 * (bucket - 1))) << '-' << (uint64_t{1} << (4 * bucket)) - 1;
+                out << (uint64_t{1} << (4 * (bucket - 1))) << '-'
+                    << (uint64_t{1} << (4 * bucket)) - 1;
             } else {
                 out << "2^" << 4 * (bucket - 1) << "-2^" << 4 * bucket;
             }
@@ -666,8 +655,7 @@ const char kUsage[] =
     "             [--values exact|report]\n"
     "       trace --which-cos-sin\n";
 
-Options parseOptions(int argc, char** argv)
-{
+Options parseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -716,8 +704,7 @@ Options parseOptions(int argc, char** argv)
 // The expected file for the scenario in options.expectedDir: the variant
 // named by --cos-sin, or for "auto" the one this process's C library
 // matches. Empty when it matches none: nothing can be compared.
-std::string chooseExpectedFile(const Options& options, const std::string& scenarioName)
-{
+std::string chooseExpectedFile(const Options& options, const std::string& scenarioName) {
     const CosSinVariant found = fingerprintCosSin();
     const VariantName* chosen = nullptr;
     if (options.cosSin == "auto") {
@@ -749,14 +736,14 @@ std::string chooseExpectedFile(const Options& options, const std::string& scenar
     if (options.cosSin != "auto" && found != chosen->variant) {
         const VariantName* actual = findVariant(found);
         std::cout << " (this process's C library: "
-                  << (actual != nullptr ? actual->description : "none of the known variants") << ")";
+                  << (actual != nullptr ? actual->description : "none of the known variants")
+                  << ")";
     }
     std::cout << '\n';
     return options.expectedDir + "/" + base + ".expected" + chosen->fileSuffix + ".json";
 }
 
-int run(int argc, char** argv)
-{
+int run(int argc, char** argv) {
     Options options = parseOptions(argc, argv);
     if (options.whichCosSin) {
         const VariantName* variant = findVariant(fingerprintCosSin());
@@ -811,8 +798,7 @@ int run(int argc, char** argv)
 }  // namespace
 }  // namespace tarvo::trace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (tarvo::trace::isReplayCommand(argc, argv)) {
         return tarvo::trace::replayMain(argc, argv);
     }
