@@ -6,9 +6,11 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-# libatomic1: libcosimpy's libcosimc.so links it.
+# libatomic1: libcosimpy's libcosimc.so links it. clang-format: the house
+# style's check.
 packages=(cmake ninja-build make g++ gcc libgtest-dev nlohmann-json3-dev binutils valgrind
-          clang libclang-rt-14-dev python3-venv libmpfr-dev libgmp-dev libatomic1 openssl)
+          clang clang-format libclang-rt-14-dev python3-venv libmpfr-dev libgmp-dev libatomic1
+          openssl)
 # The other platforms: the win64 DLL (MinGW-w64) and wine to run it, the
 # aarch64 cross compiler (with arm64 glibc) and qemu-user to run its builds.
 packages+=(gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 wine wine64
