@@ -409,7 +409,9 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     carried.level = level;
     // The fraction of the capacity left, and R[7] = S[2] / V[29].
     const Pair quotients = pairOf(level, stage.state(kS7S2)[1]) / k.capacityAndRateDivisor;
-    const double r7 = quotients[1];
+    // R[7] in both lanes: V[17..18] and V[24..25] take it so.
+    const Pair r7Pair = matrix::broadcastSecond(quotients);
+    const double r7 = r7Pair[0];
     stage.angleRate(r7);
     const double fraction = quotients[0];
     carryFraction(carried, fraction);
@@ -424,14 +426,14 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     invertRotation<kFull>(cosine, sine, T + kT4, T + kT6, t4, t6);
     const Pair s3s4 = stage.state(kS3S4);
     const Pair r5 = matrix::matMulColumns2x2By2(k.diagonalInverseColumns[0],
-                                                k.diagonalInverseColumns[1], s3s4[0], s3s4[1]);
+                                                k.diagonalInverseColumns[1], s3s4);
     stage.rate(kS5S6, r5);
-    const Pair v45 = matrix::matMulColumns2x2By2(k.rateDiagonalColumns[0],
-                                                 k.rateDiagonalColumns[1], r5[0], r5[1]);
+    const Pair v45 =
+        matrix::matMulColumns2x2By2(k.rateDiagonalColumns[0], k.rateDiagonalColumns[1], r5);
     const Pair v35 = matrix::matMulRows2x2By2(t4[0], t4[1], r5);
     // V[17..18] and V[24..25]: the row vectors, transposed (T3, T5), times R[7].
-    const Pair v17 = k.rowA * r7;
-    const Pair v24 = k.rowB * r7;
+    const Pair v17 = k.rowA * r7Pair;
+    const Pair v24 = k.rowB * r7Pair;
     const Pair v15 = v17 + v35;  // V[15..16]
     const Pair v22 = v24 + v35;  // V[22..23]
     keepVector(kChannelAScaled, v17);
@@ -453,7 +455,7 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     // of two negative zeros into +0 and change nothing else. So R[2] =
     // V[26] + V[19] is (u[1] + u[0]) + 0 for u = a + b.
     const Pair products = k.rowFirsts * v110 + k.rowSeconds * v107;
-    const double r2 = (products[1] + products[0]) + 0.0;
+    const double r2 = (matrix::broadcastSecond(products)[0] + products[0]) + 0.0;  // u[1] + u[0]
     stage.rate(kS7S2, pairOf(r7, r2));
     // V[59..60] = V[101..102] + V[115..116].
     const Pair v59 = matrix::lowLanes(v110, v107) + matrix::highLanes(v110, v107);

@@ -45,6 +45,25 @@ inline Pair highLanes(Pair a, Pair b) {
     return __builtin_shufflevector(a, b, 1, 3);
 }
 
+// (v[0], v[0]) and (v[1], v[1]). On x86-64 one pshufd each, which, unlike
+// the double shuffles of SSE2, leaves its source as it is: no copy first.
+inline Pair broadcastFirst(Pair v) {
+#if defined(__SSE2__)
+    using Words = int __attribute__((vector_size(16)));
+    return reinterpret_cast<Pair>(__builtin_ia32_pshufd(reinterpret_cast<Words>(v), 0x44));
+#else
+    return __builtin_shufflevector(v, v, 0, 0);
+#endif
+}
+inline Pair broadcastSecond(Pair v) {
+#if defined(__SSE2__)
+    using Words = int __attribute__((vector_size(16)));
+    return reinterpret_cast<Pair>(__builtin_ia32_pshufd(reinterpret_cast<Words>(v), 0xee));
+#else
+    return __builtin_shufflevector(v, v, 1, 1);
+#endif
+}
+
 // m x v for the 2 x 2 matrix m, as matMul forms it: each element summed
 // from 0.0, the term of the first column first, each product m(i, k) v(k).
 
@@ -55,9 +74,9 @@ inline Pair matMulRows2x2By2(Pair firstRow, Pair secondRow, Pair v) {
     return (Pair{0.0, 0.0} + pairOf(first[0], second[0])) + pairOf(first[1], second[1]);
 }
 
-// The same product for m given by its columns and v by its elements.
-inline Pair matMulColumns2x2By2(Pair firstColumn, Pair secondColumn, double v0, double v1) {
-    return (Pair{0.0, 0.0} + firstColumn * v0) + secondColumn * v1;
+// The same product for m given by its columns.
+inline Pair matMulColumns2x2By2(Pair firstColumn, Pair secondColumn, Pair v) {
+    return (Pair{0.0, 0.0} + firstColumn * broadcastFirst(v)) + secondColumn * broadcastSecond(v);
 }
 
 // A 2 x 2 matrix factorised as luFactor factorises it: the rows in pivot

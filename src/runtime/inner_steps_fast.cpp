@@ -152,9 +152,10 @@ struct ThirdStage {
 };
 
 // The closing evaluation at the new states: its rates are the next step's
-// first stage, k1 = rates h for the next step's length h, or, after the
-// last inner step, the rates the record keeps.
-template <bool kAnotherFollows>
+// first stage, k1 = rates h for the next step's length h. After the last
+// inner step the factor is 1.0, which changes no bit of a rate (never a
+// signalling NaN: every rate is the result of an arithmetic operation), so
+// k1 then holds the rates the record keeps.
 struct ClosingStage {
     static constexpr bool kLimitsOrdered = true;
     StepWork& w;
@@ -163,13 +164,7 @@ struct ClosingStage {
     double angleState() const { return a.after; }
     void angleRate(double r7) { a.rate = r7; }
     Pair state(StatePair i) const { return w.saved.of[i]; }
-    void rate(StatePair i, Pair r) {
-        if constexpr (kAnotherFollows) {
-            w.k1.of[i] = r * nextH;
-        } else {
-            w.rates.of[i] = r;
-        }
-    }
+    void rate(StatePair i, Pair r) { w.k1.of[i] = r * nextH; }
 };
 
 }  // namespace
@@ -234,15 +229,16 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
         h = stepLength(t);
         next = t + h;
         anotherStep = anotherFollows(t, next);
-        if (anotherStep) {
-            ClosingStage<true> closing{w, angle, h};
-            equations::evaluateDynamicPairs<false>(instance, invariants, closing, carried);
-        } else {
-            ClosingStage<false> closing{w, angle, h};
-            equations::evaluateDynamicPairs<false>(instance, invariants, closing, carried);
-        }
+        ClosingStage closing{w, angle, anotherStep ? h : 1.0};
+        equations::evaluateDynamicPairs<false>(instance, invariants, closing, carried);
         keepInMemory();
     } while (anotherStep);
+    // The constant rates (R[0], R[1]) are never given: they stay as read.
+    for (int i = 0; i < kStatePairCount; ++i) {
+        if (i != kS0S1) {
+            w.rates.of[i] = w.k1.of[i];
+        }
+    }
 
     equations::storeStatePairs(data + kStatesStart, w.saved);
     equations::storeStatePairs(data + kRatesStart, w.rates);
