@@ -84,8 +84,11 @@ struct AngleChain {
 };
 
 // The four evaluations of a step, as stages: the states each gives the
-// equations, and what each makes of the rates it is given.
-struct FirstStage {
+// equations, and what each makes of the rates it is given. The first two
+// take their states half an increment on (k1, then k2) and give the next
+// increment (k2, then k3).
+template <StatePairs StepWork::*kIncrementIn, StatePairs StepWork::*kIncrementOut>
+struct HalfwayStage {
     static constexpr bool kLimitsOrdered = true;
     StepWork& w;
     AngleChain& a;
@@ -96,26 +99,12 @@ struct FirstStage {
         if (i == kS0S1) {
             return w.constantHalfIncrement + w.saved.of[i];
         }
-        return w.k1.of[i] * w.half + w.saved.of[i];
+        return (w.*kIncrementIn).of[i] * w.half + w.saved.of[i];
     }
-    void rate(StatePair i, Pair r) { w.k2.of[i] = r * h; }
+    void rate(StatePair i, Pair r) { (w.*kIncrementOut).of[i] = r * h; }
 };
-
-struct SecondStage {
-    static constexpr bool kLimitsOrdered = true;
-    StepWork& w;
-    AngleChain& a;
-    double h;
-    double angleState() const { return (a.rate * h) * 0.5 + w.saved.of[kS7S2][0]; }
-    void angleRate(double r7) { a.rate = r7; }
-    Pair state(StatePair i) const {
-        if (i == kS0S1) {
-            return w.constantHalfIncrement + w.saved.of[i];
-        }
-        return w.k2.of[i] * w.half + w.saved.of[i];
-    }
-    void rate(StatePair i, Pair r) { w.k3.of[i] = r * h; }
-};
+using FirstStage = HalfwayStage<&StepWork::k1, &StepWork::k2>;
+using SecondStage = HalfwayStage<&StepWork::k2, &StepWork::k3>;
 
 // Its rates complete the step: the new states, each sum formed left to
 // right, (k1 + k2 + k2 + k3 + k3 + k4) / 6 + saved, take the place of the
