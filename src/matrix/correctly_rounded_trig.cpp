@@ -23,28 +23,6 @@
 
 #include "matrix/correctly_rounded_trig_constants.h"
 
-// Every double operation below must be rounded on its own, in the order
-// written: no contraction into fused multiply-add, no reassociation, no
-// extended precision. Said here for every compiler that takes it from the
-// source, whatever the build flags (clang's -ffp-contract=fast alone
-// overrides its pragma; the build passes -ffp-contract=off).
-#if defined(__clang__)
-#pragma STDC FP_CONTRACT OFF
-#pragma clang fp contract(off)
-#elif defined(__GNUC__)
-#pragma GCC optimize("fp-contract=off")
-#elif defined(_MSC_VER)
-#pragma fp_contract(off)
-#pragma float_control(precise, on)
-#endif
-#if defined(__FAST_MATH__)
-#error "correctly_rounded_trig.cpp needs IEEE double arithmetic as written (no fast-math)"
-#endif
-#if (defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0) || \
-    (defined(__i386__) && !defined(__SSE2_MATH__))
-#error "correctly_rounded_trig.cpp needs double expressions evaluated in double (no x87)"
-#endif
-
 // The fast path is inlined whole into each entry point; the rare paths stay
 // out of line.
 #if defined(__GNUC__)

@@ -14,6 +14,8 @@
 #ifndef TARVO_MATRIX_IEEE_ARITHMETIC_H
 #define TARVO_MATRIX_IEEE_ARITHMETIC_H
 
+#include <cfloat>
+
 #if defined(__clang__)
 // Clang keeps this to the end of the translation unit. Under an explicit
 // -ffp-contract=fast it cannot: the backend then fuses regardless.
@@ -23,6 +25,9 @@
 // contraction mode applies to every function defined after this point and
 // overrides the command line, -ffp-contract=fast included.
 #pragma GCC optimize("fp-contract=off")
+#elif defined(_MSC_VER)
+#pragma fp_contract(off)
+#pragma float_control(precise, on)
 #endif
 
 #if defined(__FAST_MATH__) || defined(__ASSOCIATIVE_MATH__) || defined(__RECIPROCAL_MATH__) || \
@@ -34,6 +39,9 @@
 
 #if defined(__i386__) && !defined(__SSE2_MATH__)
 #error "Tarvo_Unit needs double arithmetic in SSE2 registers on 32-bit x86: -msse2 -mfpmath=sse"
+#endif
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0
+#error "Tarvo_Unit needs double expressions evaluated in double, not in a wider format"
 #endif
 
 #endif  // TARVO_MATRIX_IEEE_ARITHMETIC_H
