@@ -22,6 +22,7 @@
 #include <cstring>
 
 #include "matrix/correctly_rounded_trig_constants.h"
+#include "matrix/double_bits.h"
 
 // The fast path is inlined whole into each entry point; the rare paths stay
 // out of line.
@@ -41,20 +42,7 @@ namespace {
 
 namespace tc = trig_constants;
 
-static_assert(sizeof(double) == sizeof(uint64_t), "a double is 64 bits");
 static_assert(DBL_MANT_DIG == 53, "IEEE-754 double");
-
-uint64_t bitsOf(double x) {
-    uint64_t bits = 0;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
-double fromBits(uint64_t bits) {
-    double x = 0.0;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
 
 constexpr uint64_t kSignBit = 0x8000000000000000u;
 constexpr uint64_t kAbsMask = 0x7FFFFFFFFFFFFFFFu;

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "matrix/double_bits.h"
+
 namespace tarvo::matrix {
 
 static_assert(sizeof(double) == sizeof(uint64_t), "a double is 64 bits");
@@ -45,9 +47,7 @@ double scalarPow(double a, double b) {
 
 // The low-order 32 bits of the representation, taken as they are.
 int32_t scalarLowBits(double x) {
-    uint64_t representation = 0;
-    std::memcpy(&representation, &x, sizeof representation);
-    const uint32_t low = static_cast<uint32_t>(representation & 0xFFFFFFFFu);
+    const uint32_t low = static_cast<uint32_t>(bitsOf(x) & 0xFFFFFFFFu);
     int32_t bits = 0;
     std::memcpy(&bits, &low, sizeof bits);
     return bits;
@@ -58,10 +58,7 @@ int32_t scalarLowBits(double x) {
 double scalarFromLowBits(int32_t v) {
     uint32_t low = 0;
     std::memcpy(&low, &v, sizeof low);
-    const uint64_t representation = low;
-    double x = 0.0;
-    std::memcpy(&x, &representation, sizeof x);
-    return x;
+    return fromBits(low);
 }
 
 }  // namespace tarvo::matrix

@@ -10,8 +10,9 @@
 
 #include <cinttypes>
 #include <cstdint>
-#include <cstring>
 #include <limits>
+
+#include "matrix/double_bits.h"
 
 namespace {
 
@@ -21,17 +22,8 @@ double (*volatile separateCos)(double) = ::cos;
 double (*volatile separateSin)(double) = ::sin;
 void (*volatile fusedSinCos)(double, double*, double*) = ::sincos;
 
-uint64_t bitsOf(double x) {
-    uint64_t bits = 0;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
-double fromBits(uint64_t bits) {
-    double x = 0.0;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
+using tarvo::matrix::bitsOf;
+using tarvo::matrix::fromBits;
 
 long mismatches = 0;
 

@@ -7,10 +7,11 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
+
+#include "matrix/double_bits.h"
 
 namespace tarvo::testing {
 namespace {
@@ -25,17 +26,8 @@ constexpr const char* kFirstPowVersion = "GLIBC_2.17";
 
 using PowFunction = double (*)(double, double);
 
-uint64_t bitsOf(double x) {
-    uint64_t bits = 0;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
-double fromBits(uint64_t bits) {
-    double x = 0.0;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
+using matrix::bitsOf;
+using matrix::fromBits;
 
 struct PowVersions {
     PowFunction first = nullptr;

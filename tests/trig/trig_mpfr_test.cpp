@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <limits>
 #include <random>
@@ -25,6 +24,7 @@
 #include <vector>
 
 #include "matrix/correctly_rounded_trig.h"
+#include "matrix/double_bits.h"
 
 #ifndef TARVO_TRIG_DATA_DIR
 #error "TARVO_TRIG_DATA_DIR names the folder of the argument lists"
@@ -39,18 +39,6 @@ namespace {
 constexpr int kShards = 8;
 constexpr int kPathCount = 4;
 const char* const kPathNames[kPathCount] = {"special", "fast", "accurate", "multi-precision"};
-
-uint64_t bitsOf(double x) {
-    uint64_t bits = 0;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
-double fromBits(uint64_t bits) {
-    double x = 0.0;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
 
 bool sameResult(double a, double b) {
     return std::isnan(a) ? std::isnan(b) : bitsOf(a) == bitsOf(b);
