@@ -1,7 +1,5 @@
 #include "replay.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <fstream>
@@ -16,36 +14,13 @@
 #include "fmi/fmi2_functions.h"
 #include "hex_float.h"
 #include "host/fmi_api.h"
+#include "host_callbacks.h"
 #include "recorder/call_log.h"
 
-// Host callbacks of the replay: the unit's messages go to standard error,
-// memory comes from calloc.
+// The replay's own host callback: a step finished asynchronously, which
+// the unit never reports.
 extern "C" {
-
-static void logReplayMessage(fmi2ComponentEnvironment, fmi2String instanceName, fmi2Status status,
-                             fmi2String category, fmi2String message, ...) {
-    std::fprintf(stderr, "replay: message of %s (status %d, %s): ",
-                 instanceName != nullptr ? instanceName : "(null)", static_cast<int>(status),
-                 category != nullptr ? category : "(null)");
-    if (message != nullptr) {
-        va_list arguments;
-        va_start(arguments, message);
-        std::vfprintf(stderr, message, arguments);
-        va_end(arguments);
-    }
-    std::fputc('\n', stderr);
-}
-
-static void* allocateForReplay(size_t count, size_t size) {
-    return std::calloc(count, size);
-}
-
-static void freeForReplay(void* block) {
-    std::free(block);
-}
-
 static void stepFinishedForReplay(fmi2ComponentEnvironment, fmi2Status) {}
-
 }  // extern "C"
 
 namespace tarvo::trace {
@@ -69,7 +44,9 @@ struct CannotReplay : std::runtime_error {
 // allocates nothing for them.
 constexpr std::size_t kLargestCount = std::size_t{1} << 24;
 
-char environmentMark = 0;
+// The component environment of every replayed instance: the prefix of the
+// unit's messages.
+char environmentMark[] = "replay";
 
 const Json& field(const Json& line, const char* key) {
     if (!line.contains(key)) {
@@ -351,11 +328,11 @@ private:
                 return functions.at(key).get<bool>();
             };
             callbacks_.push_back(fmi2CallbackFunctions{
-                present("logger") ? logReplayMessage : nullptr,
-                present("allocateMemory") ? allocateForReplay : nullptr,
-                present("freeMemory") ? freeForReplay : nullptr,
+                present("logger") ? logToStderr : nullptr,
+                present("allocateMemory") ? allocateZeroed : nullptr,
+                present("freeMemory") ? freeAllocated : nullptr,
                 present("stepFinished") ? stepFinishedForReplay : nullptr,
-                present("componentEnvironment") ? &environmentMark : nullptr});
+                present("componentEnvironment") ? environmentMark : nullptr});
             callbacks = &callbacks_.back();
         }
         fmi2Component made = unit_.fmi2Instantiate(

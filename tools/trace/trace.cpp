@@ -29,16 +29,15 @@
 #include "hex_float.h"
 #include "host/fmi_api.h"
 #include "host/libm_fingerprint.h"
+#include "host_callbacks.h"
 #include "matrix/scalar.h"
 #include "replay.h"
 #include "runtime/model_variables.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -280,35 +279,6 @@ FmiApi loadUnit(const std::string& path) {
 
 }  // namespace
 }  // namespace tarvo::trace
-
-// Host callbacks. The environment is the scenario name, so every message says
-// which run it belongs to.
-extern "C" {
-
-static void logToStderr(fmi2ComponentEnvironment environment, fmi2String instanceName,
-                        fmi2Status status, fmi2String category, fmi2String message, ...) {
-    std::fprintf(stderr, "[%s] %s (status %d, %s): ",
-                 environment ? static_cast<const char*>(environment) : "?",
-                 instanceName ? instanceName : "(null)", static_cast<int>(status),
-                 category ? category : "(null)");
-    if (message != nullptr) {
-        va_list arguments;
-        va_start(arguments, message);
-        std::vfprintf(stderr, message, arguments);
-        va_end(arguments);
-    }
-    std::fputc('\n', stderr);
-}
-
-static void* allocateZeroed(size_t count, size_t size) {
-    return std::calloc(count, size);
-}
-
-static void freeAllocated(void* block) {
-    std::free(block);
-}
-
-}  // extern "C"
 
 namespace tarvo::trace {
 namespace {
