@@ -10,7 +10,7 @@ import re
 import statistics
 from dataclasses import dataclass
 
-from settings import (OptionError, check_settable, parse_number, read_csv_rows,
+from settings import (OptionError, check_settable, numeric_rows, parse_number, read_csv_rows,
                       variables_by_name)
 
 DISTRIBUTION = re.compile(r"^(uniform|normal)\((.*)\)$")
@@ -102,15 +102,7 @@ def read_case_table(path, model_description):
         if not name:
             raise OptionError(f"case table {path}, line {header_line}: an empty column name")
         check_settable(name, variables, f"case table {path}, line {header_line}")
-    if len(set(names)) != len(names):
-        raise OptionError(f"case table {path}, line {header_line}: a column appears twice")
-    cases = []
-    for line, row in rows[1:]:
-        if len(row) != len(names):
-            raise OptionError(f"case table {path}, line {line}: {len(row)} values, "
-                              f"expected {len(names)}")
-        cases.append(tuple(parse_number(cell, f"case table {path}, line {line}")
-                           for cell in row))
+    cases = [case for _, case in numeric_rows(rows, path, "case table")]
     if not cases:
         raise OptionError(f"case table {path}: no cases after the header")
     return CaseTable(names, cases)

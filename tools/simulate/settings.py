@@ -82,6 +82,20 @@ def read_csv_rows(path, what):
         raise OptionError(f"{what} {path}: not a CSV file ({error})") from None
 
 
+def numeric_rows(rows, path, what):
+    """The rows after the header of read_csv_rows, each as (line, tuple of
+    numbers), one number per column; refuses a header that names a column
+    twice, a row of another length and a cell that is no number."""
+    header_line, header = rows[0]
+    if len(set(header)) != len(header):
+        raise OptionError(f"{what} {path}, line {header_line}: a column appears twice")
+    for line, row in rows[1:]:
+        if len(row) != len(header):
+            raise OptionError(f"{what} {path}, line {line}: {len(row)} values, "
+                              f"expected {len(header)}")
+        yield line, tuple(parse_number(cell, f"{what} {path}, line {line}") for cell in row)
+
+
 def read_input_profile(path, model_description):
     """An input CSV (header 'time,<input>,...', '#' comments) as a structured array."""
     import numpy as np
@@ -101,16 +115,9 @@ def read_input_profile(path, model_description):
                                if v.causality == "input")
             raise OptionError(f"input profile {path}, line {header_line}: '{name}' is not an "
                               f"input of the unit (inputs: {inputs})")
-    if len(set(header)) != len(header):
-        raise OptionError(f"input profile {path}, line {header_line}: a column appears twice")
-
     samples = []
-    for line, row in rows[1:]:
-        if len(row) != len(header):
-            raise OptionError(f"input profile {path}, line {line}: {len(row)} values, "
-                              f"expected {len(header)}")
-        samples.append(tuple(parse_number(cell, f"input profile {path}, line {line}")
-                             for cell in row))
+    for line, sample in numeric_rows(rows, path, "input profile"):
+        samples.append(sample)
         if len(samples) > 1 and samples[-1][0] < samples[-2][0]:
             raise OptionError(f"input profile {path}, line {line}: time goes backwards")
     if not samples:
