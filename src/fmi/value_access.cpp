@@ -3,11 +3,10 @@
 // decides the conversion on the way in or out.
 #include "matrix/ieee_arithmetic.h"
 
-#include <cstdint>
-
 #include "fmi/fmi2_functions.h"
 #include "fmi/instance_state.h"
 #include "runtime/model_data.h"
+#include "runtime/model_runtime.h"
 
 namespace tarvo::fmi {
 
@@ -46,13 +45,8 @@ double fromReal(fmi2Real value) {
     return value;
 }
 
-// Truncation toward zero; NaN, infinities and values outside the range of
-// fmi2Integer give its most negative value. The range is tested first, since
-// a plain conversion of such values is undefined in C++. (The equations
-// truncate their quotients the same way, with a helper of their own layer.)
 fmi2Integer toInteger(double value) {
-    return (value > -2147483649.0 && value < 2147483648.0) ? static_cast<fmi2Integer>(value)
-                                                           : INT32_MIN;
+    return runtime::integerOf(value);
 }
 
 fmi2Boolean toBoolean(double value) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "equations/equations.h"
+#include "matrix/scalar.h"
 #include "runtime/integrator.h"
 
 namespace tarvo::runtime {
@@ -95,6 +96,10 @@ StepRunEnd runSteps(ModelInstance& instance, double tEnd) {
         equations::evaluateOutputEquations(instance);
     }
     return end;
+}
+
+int32_t integerOf(double value) {
+    return matrix::truncateToInt32(value);
 }
 
 int terminateModel(ModelInstance& instance, double time) {

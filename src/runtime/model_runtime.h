@@ -5,6 +5,8 @@
 #ifndef TARVO_RUNTIME_MODEL_RUNTIME_H
 #define TARVO_RUNTIME_MODEL_RUNTIME_H
 
+#include <cstdint>
+
 #include "fmi/model_instance.h"
 
 namespace tarvo::runtime {
@@ -44,6 +46,11 @@ enum class StepRunEnd {
     refused,          // a stop was requested, or a step failed or stalled
 };
 StepRunEnd runSteps(ModelInstance& instance, double tEnd);
+
+// A value as an integer: truncated toward zero, the most negative int32 for
+// NaN, infinities and values outside the int32 range, as the equations
+// truncate.
+int32_t integerOf(double value);
 
 int terminateModel(ModelInstance& instance, double time);
 int clearWorkArea(ModelInstance& instance);
