@@ -29,6 +29,7 @@
 
 #include "equations/equations.h"
 #include "equations/step_invariants.h"
+#include "matrix/double_bits.h"
 #include "matrix/scalar.h"
 #include "matrix/small_ops.h"
 
@@ -274,9 +275,12 @@ inline void invertRotationT4(double c, double s, Pair (&t4Rows)[2]) {
 // product can underflow to a zero whose sign would differ, and IEEE
 // rounding is symmetric in sign. cos and sin of any angle the model meets
 // lie in that range, except where the angle is 0 or (near) a multiple of pi
-// or NaN; those take the general path. (No cos or sin exceeds 1 in
-// magnitude, so |c s| >= 2^-500 holds only when both are at least
-// 2^-500; a NaN fails it.)
+// or NaN; those take the general path.
+//
+// The magnitudes are compared on the integer side, which the step leaves
+// idle (its floating-point units are what it waits for): a double's bits
+// without the sign bit order magnitudes as the values are ordered, with
+// NaN above infinity.
 //
 // Nor is the rotation matrix ever singular: cos and sin of a double are
 // both NaN or have c^2 + s^2 within rounding of 1, so the first pivot (the
@@ -286,9 +290,14 @@ inline void invertRotationT4(double c, double s, Pair (&t4Rows)[2]) {
 template <bool kFull>
 inline void invertRotation(double c, double s, double* t4, double* t6, Pair (&t4Rows)[2],
                            Pair (&t6Rows)[2]) {
-    if (std::fabs(c * s) >= 0x1p-500) {
+    const uint64_t cMagnitude = matrix::bitsOf(c) << 1;
+    const uint64_t sMagnitude = matrix::bitsOf(s) << 1;
+    const uint64_t smallest = matrix::bitsOf(0x1p-500) << 1;
+    const uint64_t rangeWidth = (matrix::bitsOf(1.0) << 1) - smallest;
+    // Both in [2^-500, 1] (unsigned: below 2^-500 wraps round to above).
+    if (cMagnitude - smallest <= rangeWidth && sMagnitude - smallest <= rangeWidth) {
         // luPivotSwaps2x2(c, s) for a non-zero c.
-        if (std::fabs(s) > std::fabs(c)) {
+        if (sMagnitude > cMagnitude) {
             invertRotationT4<true>(c, s, t4Rows);
         } else {
             invertRotationT4<false>(c, s, t4Rows);

@@ -422,7 +422,8 @@ TEST(Differential, SingularAndChangingDiagonal) {
 }
 
 // Angles where the pivot of the rotation inverses changes sides or the
-// sine is zero, and angles whose cosine and sine are NaN.
+// sine is zero, angles whose sine lies at either side of 2^-500 (where the
+// inverses leave their shortcut), and angles whose cosine and sine are NaN.
 TEST(Differential, RotationAngles) {
     const double angles[] = {0.0,
                              -0.0,
@@ -436,6 +437,10 @@ TEST(Differential, RotationAngles) {
                              0.7853981633974484,
                              2.356194490192345,
                              1e-320,
+                             0x1p-500,
+                             -0x1p-500,
+                             0x1.fffffffffffffp-501,
+                             0x1p-1000,
                              1e22,
                              1e300,
                              kInf,
