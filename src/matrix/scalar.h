@@ -10,6 +10,7 @@
 #include "matrix/cos_sin_choice.h"
 #if TARVO_PORTABLE_COS_SIN
 #include "matrix/correctly_rounded_trig.h"
+#include "matrix/correctly_rounded_trig_fast.h"
 #endif
 
 namespace tarvo::matrix {
@@ -73,7 +74,7 @@ inline double scalarSin(double x) {
 // Both of one angle, the same bits as scalarCos and scalarSin.
 inline void scalarCosSin(double x, double& cosine, double& sine) {
 #if TARVO_PORTABLE_COS_SIN
-    correctlyRoundedCosSin(x, cosine, sine);
+    correctlyRoundedCosSinInline(x, cosine, sine);
 #else
     cosine = cLibraryCos(x);
     sine = cLibrarySin(x);
