@@ -22,19 +22,25 @@ namespace {
 constexpr long kOperations = 20'000'000;  // per round
 constexpr int kRounds = 7;
 
-// ns per operation of the fastest round; body runs kOperations / 10 times
-// ten dependent operations.
+// ns per operation of the fastest of kRounds runs of body, which performs
+// count operations.
 template <class Body>
-double nsPerOperation(Body body) {
+double bestNsPer(long count, Body body) {
     double best = 1e30;
     for (int round = 0; round < kRounds; ++round) {
         const auto start = std::chrono::steady_clock::now();
         body();
         const auto stop = std::chrono::steady_clock::now();
         best = std::min(best, std::chrono::duration<double, std::nano>(stop - start).count() /
-                                  static_cast<double>(kOperations));
+                                  static_cast<double>(count));
     }
     return best;
+}
+
+// body runs kOperations / 10 times ten dependent operations.
+template <class Body>
+double nsPerOperation(Body body) {
+    return bestNsPer(kOperations, body);
 }
 
 #define TEN(x) x x x x x x x x x x
@@ -58,48 +64,31 @@ double integerAdd() {
         }                                                                    \
     })
 
-// A value stored and loaded back, ten round trips per pass: the load takes
-// the value from the store (store-to-load forwarding); width 8 (movsd) or
-// 16 bytes (movapd, a pair).
+// A value stored and loaded back through a 16-byte slot, ten round trips
+// per pass, by the given instructions (%0 the value, %1 the slot).
+#define STORE_TO_LOAD(instructions)                                           \
+    nsPerOperation([] {                                                       \
+        alignas(16) double slot[2] = {1.0, 1.0};                              \
+        double x = 1.0;                                                       \
+        for (long i = 0; i < kOperations / 10; ++i) {                         \
+            asm volatile(TEN(instructions) : "+x"(x) : "r"(slot) : "memory"); \
+        }                                                                     \
+    })
+
+// The load takes the value from the store (store-to-load forwarding):
+// width 8 (movsd) or 16 bytes (movapd, a pair).
 double storeToLoad8() {
-    return nsPerOperation([] {
-        alignas(16) double slot[2] = {1.0, 1.0};
-        double x = 1.0;
-        for (long i = 0; i < kOperations / 10; ++i) {
-            asm volatile(TEN("movsd %0, (%1)\n\tmovsd (%1), %0\n\t")
-                         : "+x"(x)
-                         : "r"(slot)
-                         : "memory");
-        }
-    });
+    return STORE_TO_LOAD("movsd %0, (%1)\n\tmovsd (%1), %0\n\t");
 }
 
 double storeToLoad16() {
-    return nsPerOperation([] {
-        alignas(16) double slot[2] = {1.0, 1.0};
-        double x = 1.0;
-        for (long i = 0; i < kOperations / 10; ++i) {
-            asm volatile(TEN("movapd %0, (%1)\n\tmovapd (%1), %0\n\t")
-                         : "+x"(x)
-                         : "r"(slot)
-                         : "memory");
-        }
-    });
+    return STORE_TO_LOAD("movapd %0, (%1)\n\tmovapd (%1), %0\n\t");
 }
 
 // The failing case, for comparison: two 8-byte stores, then one 16-byte
 // load over both, which cannot take its value from either store.
 double storeToLoadSplit() {
-    return nsPerOperation([] {
-        alignas(16) double slot[2] = {1.0, 1.0};
-        double x = 1.0;
-        for (long i = 0; i < kOperations / 10; ++i) {
-            asm volatile(TEN("movsd %0, (%1)\n\tmovsd %0, 8(%1)\n\tmovapd (%1), %0\n\t")
-                         : "+x"(x)
-                         : "r"(slot)
-                         : "memory");
-        }
-    });
+    return STORE_TO_LOAD("movsd %0, (%1)\n\tmovsd %0, 8(%1)\n\tmovapd (%1), %0\n\t");
 }
 
 constexpr long kCalls = 2'000'000;
@@ -109,10 +98,8 @@ constexpr long kCalls = 2'000'000;
 // the model's angle): the multiplication's latency is taken off.
 template <class CosSin>
 double dependentCosSin(CosSin cosSin, double multiplyNs) {
-    double best = 1e30;
-    for (int round = 0; round < kRounds; ++round) {
+    const double ns = bestNsPer(kCalls, [&] {
         double x = 0.3;
-        const auto start = std::chrono::steady_clock::now();
         for (long i = 0; i < kCalls; ++i) {
             double c = 0.0;
             double s = 0.0;
@@ -120,24 +107,19 @@ double dependentCosSin(CosSin cosSin, double multiplyNs) {
             asm volatile("" : "+x"(c), "+x"(s));
             x = c * 0.5 + s * 0.0;
         }
-        const auto stop = std::chrono::steady_clock::now();
         asm volatile("" : : "x"(x));
-        best = std::min(best, std::chrono::duration<double, std::nano>(stop - start).count() /
-                                  static_cast<double>(kCalls));
-    }
+    });
     // x = c * 0.5 + s * 0.0: one multiplication and one addition after the
     // call (the other multiplication runs beside them).
-    return best - multiplyNs;
+    return ns - multiplyNs;
 }
 
 // ns per call of cos and sin when no call waits for another: the angles
 // step on by an addition, so calls may overlap as far as the core lets them.
 template <class CosSin>
 double independentCosSin(CosSin cosSin) {
-    double best = 1e30;
-    for (int round = 0; round < kRounds; ++round) {
+    return bestNsPer(kCalls, [&] {
         double x = 0.3;
-        const auto start = std::chrono::steady_clock::now();
         for (long i = 0; i < kCalls; ++i) {
             double c = 0.0;
             double s = 0.0;
@@ -145,11 +127,7 @@ double independentCosSin(CosSin cosSin) {
             cosSin(x, c, s);
             asm volatile("" : : "x"(c), "x"(s));
         }
-        const auto stop = std::chrono::steady_clock::now();
-        best = std::min(best, std::chrono::duration<double, std::nano>(stop - start).count() /
-                                  static_cast<double>(kCalls));
-    }
-    return best;
+    });
 }
 
 }  // namespace
