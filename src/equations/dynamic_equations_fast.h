@@ -224,28 +224,23 @@ inline void invertRotationGeneral(double c, double s, double* t4, double* t6, Pa
     // Unswapped, both have the pivot c and so the same first forward step.
     const Pair z0ForT4 = matrix::luForwardFirst2x2<kSwapped>(l00[0]);
     const Pair z0ForT6 = kSwapped ? matrix::luForwardFirst2x2<kSwapped>(l00[1]) : z0ForT4;
-    if (det[0] != 0.0 && det2[0] != 0.0) {
-        matrix::luInverseRowsFrom2x2<kSwapped>({l00[0], u01[0], l10[0], l11[0]}, z0ForT4, 1.0,
-                                               t4Rows[0], t4Rows[1]);
-        if constexpr (kFull) {
-            storePair(t4, t4Rows[0]);
-            storePair(t4 + 2, t4Rows[1]);
+    // One lane's inverse into rows (stored by a full evaluation), or the
+    // inverse stored last when that lane is singular.
+    const auto laneInverse = [&](int lane, Pair z0, double* stored, Pair(&rows)[2]) {
+        if (det[lane] != 0.0 && det2[lane] != 0.0) {
+            matrix::luInverseRowsFrom2x2<kSwapped>({l00[lane], u01[lane], l10[lane], l11[lane]},
+                                                   z0, 1.0, rows[0], rows[1]);
+            if constexpr (kFull) {
+                storePair(stored, rows[0]);
+                storePair(stored + 2, rows[1]);
+            }
+        } else {
+            rows[0] = loadPair(stored);
+            rows[1] = loadPair(stored + 2);
         }
-    } else {
-        t4Rows[0] = loadPair(t4);
-        t4Rows[1] = loadPair(t4 + 2);
-    }
-    if (det[1] != 0.0 && det2[1] != 0.0) {
-        matrix::luInverseRowsFrom2x2<kSwapped>({l00[1], u01[1], l10[1], l11[1]}, z0ForT6, 1.0,
-                                               t6Rows[0], t6Rows[1]);
-        if constexpr (kFull) {
-            storePair(t6, t6Rows[0]);
-            storePair(t6 + 2, t6Rows[1]);
-        }
-    } else {
-        t6Rows[0] = loadPair(t6);
-        t6Rows[1] = loadPair(t6 + 2);
-    }
+    };
+    laneInverse(0, z0ForT4, t4, t4Rows);
+    laneInverse(1, z0ForT6, t6, t6Rows);
 }
 
 // T4 alone, for c and s whose magnitudes lie in [2^-500, 1]: then

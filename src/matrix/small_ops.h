@@ -45,23 +45,25 @@ inline Pair highLanes(Pair a, Pair b) {
     return __builtin_shufflevector(a, b, 1, 3);
 }
 
-// (v[0], v[0]) and (v[1], v[1]). On x86-64 one pshufd each, which, unlike
-// the double shuffles of SSE2, leaves its source as it is: no copy first.
-inline Pair broadcastFirst(Pair v) {
+// (v[k], v[k]) for lane k. On x86-64 one pshufd, which, unlike the double
+// shuffles of SSE2, leaves its source as it is: no copy first.
+template <int kLane>
+inline Pair broadcastLane(Pair v) {
+    static_assert(kLane == 0 || kLane == 1, "a pair has two lanes");
 #if defined(__SSE2__)
     using Words = int __attribute__((vector_size(16)));
-    return reinterpret_cast<Pair>(__builtin_ia32_pshufd(reinterpret_cast<Words>(v), 0x44));
+    // The two 32-bit words of the lane, twice: 0x44 picks words 0, 1, 0, 1.
+    constexpr int kWords = kLane == 0 ? 0x44 : 0xee;
+    return reinterpret_cast<Pair>(__builtin_ia32_pshufd(reinterpret_cast<Words>(v), kWords));
 #else
-    return __builtin_shufflevector(v, v, 0, 0);
+    return __builtin_shufflevector(v, v, kLane, kLane);
 #endif
 }
+inline Pair broadcastFirst(Pair v) {
+    return broadcastLane<0>(v);
+}
 inline Pair broadcastSecond(Pair v) {
-#if defined(__SSE2__)
-    using Words = int __attribute__((vector_size(16)));
-    return reinterpret_cast<Pair>(__builtin_ia32_pshufd(reinterpret_cast<Words>(v), 0xee));
-#else
-    return __builtin_shufflevector(v, v, 1, 1);
-#endif
+    return broadcastLane<1>(v);
 }
 
 // m x v for the 2 x 2 matrix m, as matMul forms it: each element summed
