@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "equations/equations.h"
+#include "matrix/double_bits.h"
 #include "matrix/small_ops.h"
 
 namespace tarvo::equations {
@@ -44,16 +45,11 @@ constexpr int kMemoResult = 4;   // 4 doubles
 constexpr int kMemoValid = 8;    // 1.0 once the entry is set
 static_assert(kMemoValid < kInverseWorkspaceSize, "the memo fits the inverse workspace");
 
-inline uint64_t bitsAt(const double* p) {
-    uint64_t bits = 0;
-    std::memcpy(&bits, p, sizeof bits);
-    return bits;
-}
-
 // Whether the four doubles at a and b have the same bits.
 inline bool sameBits(const double* a, const double* b) {
-    return ((bitsAt(a) ^ bitsAt(b)) | (bitsAt(a + 1) ^ bitsAt(b + 1)) |
-            (bitsAt(a + 2) ^ bitsAt(b + 2)) | (bitsAt(a + 3) ^ bitsAt(b + 3))) == 0;
+    using matrix::bitsOf;
+    return ((bitsOf(a[0]) ^ bitsOf(b[0])) | (bitsOf(a[1]) ^ bitsOf(b[1])) |
+            (bitsOf(a[2]) ^ bitsOf(b[2])) | (bitsOf(a[3]) ^ bitsOf(b[3]))) == 0;
 }
 
 // The inversion itself, out of line: it runs once per change of V[31..34].

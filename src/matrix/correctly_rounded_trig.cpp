@@ -18,7 +18,6 @@
 #include "matrix/correctly_rounded_trig.h"
 #include "matrix/correctly_rounded_trig_fast.h"
 
-#include <cfloat>
 #include <cstdint>
 #include <cstring>
 

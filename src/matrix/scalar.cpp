@@ -10,8 +10,6 @@
 
 namespace tarvo::matrix {
 
-static_assert(sizeof(double) == sizeof(uint64_t), "a double is 64 bits");
-
 // a less the whole multiple q x b, q being a / b truncated through a 32-bit
 // integer: the result keeps the sign of a, and a zero divisor gives a back.
 double scalarRem(double a, double b) {
