@@ -164,22 +164,19 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
     const bool stopTimeDefined = instance.stopTimeDefined != 0;
     const double stopTime = instance.stopTime;
     const double stepSize = instance.stepSize;
-    const double target = (stopTimeDefined && !(tEnd < stopTime)) ? stopTime : tEnd;
+    const double target = stepTarget(stopTimeDefined, stopTime, tEnd);
     // Drive limits in the wrong order or NaN are left to rk4Step: the
     // stages here limit the drive values only between ordered limits.
     if (instance.stopRequested == 1 || !invariants.limitsOrdered) {
         return 0;
     }
-    // The step from t as rk4Step takes it, and whether the run goes on after
-    // it: its end short of tEnd and of the stop time, and the clock moved.
-    const auto stepLength = [=](double t) {
-        return (target - t < stepSize) ? target - t : stepSize;
-    };
+    // Whether the run goes on after the step from t to next: its end short
+    // of tEnd and of the stop time, and the clock moved.
     const auto anotherFollows = [=](double t, double next) {
         return tEnd > next && !(stopTimeDefined && next >= stopTime) && next > t;
     };
     double t = instance.currentTime;
-    double h = stepLength(t);
+    double h = stepLength(target, t, stepSize);
     double next = t + h;
     if (!anotherFollows(t, next)) {
         return 0;
@@ -215,7 +212,7 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
         keepInMemory();
         ++steps;
         t = next;
-        h = stepLength(t);
+        h = stepLength(target, t, stepSize);
         next = t + h;
         anotherStep = anotherFollows(t, next);
         ClosingStage closing{w, angle, anotherStep ? h : 1.0};

@@ -11,6 +11,18 @@
 
 namespace tarvo::runtime {
 
+// Where the steps towards tEnd end: tEnd, or the stop time when one is
+// defined and tEnd does not lie before it.
+inline double stepTarget(bool stopTimeDefined, double stopTime, double tEnd) {
+    return (stopTimeDefined && !(tEnd < stopTime)) ? stopTime : tEnd;
+}
+
+// The length of the step from t towards target: the step size, or what is
+// left when that is less.
+inline double stepLength(double target, double t, double stepSize) {
+    return (target - t < stepSize) ? target - t : stepSize;
+}
+
 // One classical Runge-Kutta 4 step of at most stepSize towards targetTime;
 // the invariants are those of the current parameters and inputs.
 int rk4Step(ModelInstance& instance, double targetTime,

@@ -25,13 +25,11 @@ int rk4Step(ModelInstance& instance, double targetTime,
     RkWork& w = instance.rkWork;
     const double t0 = instance.currentTime;
 
-    if (instance.stopTimeDefined != 0 && !(targetTime < instance.stopTime)) {
-        targetTime = instance.stopTime;
-    }
+    targetTime = stepTarget(instance.stopTimeDefined != 0, instance.stopTime, targetTime);
     for (uint32_t i = 0; i < kStateCount; ++i) {
         w.savedStates[i] = S[i];
     }
-    const double h = (targetTime - t0 < instance.stepSize) ? targetTime - t0 : instance.stepSize;
+    const double h = stepLength(targetTime, t0, instance.stepSize);
     for (uint32_t i = 0; i < kStateCount; ++i) {
         w.k1[i] = R[i] * h;
         S[i] = w.k1[i] * 0.5 + w.savedStates[i];
