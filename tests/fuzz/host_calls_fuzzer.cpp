@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <string>
 #include <vector>
@@ -248,6 +249,22 @@ fmi2Component component(const Session& session, Input& in) {
 
 // ------------------------------------------------------------ calls
 
+// A text argument as choice picks it: one of the given texts, then a text
+// of the input's own, then the empty text, then none (null). The text is
+// kept in storage, which the pointer returned points into.
+const char* pickText(Input& in, unsigned choice, std::initializer_list<const char*> given,
+                     std::string& storage) {
+    if (choice < given.size()) {
+        storage = given.begin()[choice];
+        return storage.c_str();
+    }
+    if (choice == given.size()) {
+        storage = in.text();
+        return storage.c_str();
+    }
+    return choice == given.size() + 1 ? "" : nullptr;
+}
+
 void instantiate(Session& session, Input& in) {
     Slot& slot = session.slots[in.byte() % kSlotCount];
     if (slot.component != nullptr) {
@@ -266,19 +283,7 @@ void instantiate(Session& session, Input& in) {
     const fmi2CallbackFunctions* callbacks = records[(variant & 0x7) % 7];
 
     std::string givenName;
-    const char* namePointer = nullptr;
-    switch ((variant >> 3) & 0x3) {
-        case 0:
-            givenName = "unit";
-            namePointer = givenName.c_str();
-            break;
-        case 1:
-            givenName = in.text();
-            namePointer = givenName.c_str();
-            break;
-        case 2: namePointer = ""; break;
-        default: namePointer = nullptr; break;
-    }
+    const char* const namePointer = pickText(in, (variant >> 3) & 0x3, {"unit"}, givenName);
     const bool nameGiven = namePointer != nullptr && namePointer[0] != '\0';
     // The name as far as the unit reads it (a zero byte ends it).
     const std::string name = nameGiven ? std::string(namePointer) : std::string();
@@ -302,23 +307,8 @@ void instantiate(Session& session, Input& in) {
         guidPointer != nullptr && std::strcmp(guidPointer, testing::kTestModelGuid) == 0;
 
     std::string location;
-    const char* locationPointer = nullptr;
-    switch (in.byte() % 5) {
-        case 0:
-            location = testing::kTestResourceLocation;
-            locationPointer = location.c_str();
-            break;
-        case 1:
-            location = "file:///D:/a%20b%2F";
-            locationPointer = location.c_str();
-            break;
-        case 2:
-            location = in.text();
-            locationPointer = location.c_str();
-            break;
-        case 3: locationPointer = ""; break;
-        default: break;
-    }
+    const char* const locationPointer = pickText(
+        in, in.byte() % 5, {testing::kTestResourceLocation, "file:///D:/a%20b%2F"}, location);
     const bool locationGiven = locationPointer != nullptr && locationPointer[0] != '\0';
 
     const uint8_t typeChoice = in.byte() % 8;
