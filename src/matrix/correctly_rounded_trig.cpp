@@ -24,6 +24,15 @@
 #include "matrix/correctly_rounded_trig_constants.h"
 #include "matrix/double_bits.h"
 
+// The rare paths stay out of line.
+#if defined(__GNUC__)
+#define TRIG_NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define TRIG_NOINLINE __declspec(noinline)
+#else
+#define TRIG_NOINLINE
+#endif
+
 namespace tarvo::matrix {
 namespace {
 

@@ -17,17 +17,13 @@
 #include "matrix/correctly_rounded_trig_constants.h"
 #include "matrix/double_bits.h"
 
-// The fast path is inlined whole into each entry point; the rare paths stay
-// out of line.
+// The fast path is inlined whole into each entry point.
 #if defined(__GNUC__)
 #define TRIG_INLINE inline __attribute__((always_inline))
-#define TRIG_NOINLINE __attribute__((noinline))
 #elif defined(_MSC_VER)
 #define TRIG_INLINE __forceinline
-#define TRIG_NOINLINE __declspec(noinline)
 #else
 #define TRIG_INLINE inline
-#define TRIG_NOINLINE
 #endif
 
 namespace tarvo::matrix {
