@@ -73,6 +73,7 @@ inline void invertDiagonal(double* t2, const double* operand, double* memo) {
 // The states as the record holds them, and the rates as they come.
 struct RecordStage {
     static constexpr bool kLimitsOrdered = false;
+    static constexpr CosSinUse kCosSin = CosSinUse::kNone;
     const StatePairs& states;
     StatePairs& rates;
     double angleState() const { return states.of[kS7S2][0]; }

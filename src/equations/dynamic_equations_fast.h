@@ -120,6 +120,22 @@ inline void carryFraction(CarriedValues& carried, double fraction) {
     carried.fraction = fraction;
 }
 
+// cos and sin of an evaluation's angle, where its call left them, for the
+// next evaluation: at the same angle, bit for bit, that one takes them and
+// leaves out the call, since cos and sin of one double are always the same.
+struct CosSinMemo {
+    double angle;
+    double cosine;
+    double sine;
+};
+
+// What an evaluation does with a stage's CosSinMemo (Stage::kCosSin).
+enum class CosSinUse {
+    kNone,   // calls cos and sin, keeps nothing
+    kKeep,   // calls them and keeps them with its angle
+    kReuse,  // takes the kept ones at the kept angle, else as kKeep
+};
+
 namespace fast {
 
 using matrix::loadPair;
@@ -326,7 +342,11 @@ inline void invertRotation(double c, double s, double* t4, double* t6, Pair (&t4
 //   only, and R[2] comes last: so the two chains through the stages'
 //   angles (each through every second one) do not wait for each other;
 // - kLimitsOrdered: such a stage is used only with invariants whose
-//   limitsOrdered is set.
+//   limitsOrdered is set;
+// - kCosSin and, unless it is kNone, CosSinMemo& cosSinMemo(): what the
+//   evaluation does with the cos and sin of its angle, and where it keeps
+//   them. A stage of kReuse comes only after one that keeps them; a full
+//   evaluation neither keeps nor takes them.
 // The carried values are brought forward; with kFull every variable and
 // intermediate matrix is written into the instance as the literal
 // evaluation writes them. The invariants must be those of the current
@@ -365,11 +385,24 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
 
     // Rotation matrix of the angle, row-major (cos, -sin; sin, cos).
     const double angle = stage.angleState() + k.angleOffset;
+    static_assert(!kFull || Stage::kCosSin == CosSinUse::kNone,
+                  "a full evaluation takes cos and sin afresh");
     // Read back one by one: the call stores each on its own, and a load of
     // both at once could not take them from those stores.
     double cosine = 0.0;
     double sine = 0.0;
-    matrix::scalarCosSin(angle, cosine, sine);
+    if constexpr (Stage::kCosSin == CosSinUse::kNone) {
+        matrix::scalarCosSin(angle, cosine, sine);
+    } else {
+        CosSinMemo& memo = stage.cosSinMemo();
+        if (Stage::kCosSin == CosSinUse::kKeep ||
+            matrix::bitsOf(angle) != matrix::bitsOf(memo.angle)) {
+            memo.angle = angle;
+            matrix::scalarCosSin(angle, memo.cosine, memo.sine);
+        }
+        cosine = memo.cosine;
+        sine = memo.sine;
+    }
     keep(58, angle);
     if constexpr (kFull) {
         V[kRotation + 0] = cosine;

@@ -71,10 +71,15 @@ inline double scalarSin(double x) {
 #endif
 }
 
-// Both of one angle, the same bits as scalarCos and scalarSin.
+// Both of one angle, the same bits as scalarCos and scalarSin. The GNU C
+// library's sincos is its cos and sin in one call (the compiler merges the
+// two calls into it anyway); called by name, it stores them where the
+// caller wants them.
 inline void scalarCosSin(double x, double& cosine, double& sine) {
 #if TARVO_PORTABLE_COS_SIN
     correctlyRoundedCosSinInline(x, cosine, sine);
+#elif defined(__GLIBC__)
+    ::sincos(x, &sine, &cosine);
 #else
     cosine = cLibraryCos(x);
     sine = cLibrarySin(x);

@@ -23,6 +23,8 @@ namespace tarvo::runtime {
 namespace {
 
 using equations::CarriedValues;
+using equations::CosSinMemo;
+using equations::CosSinUse;
 using equations::kS0S1;
 using equations::kS7S2;
 using equations::kStatePairCount;
@@ -54,6 +56,7 @@ struct StepWork {
     StatePairs k2;
     StatePairs k3;
     CarriedValues carried;
+    CosSinMemo cosSin;
     Pair half;
     // (R[0], R[1]) are constants of the parameter equations, which the
     // equations leave to the integrator: for them every stage has the same
@@ -87,9 +90,20 @@ struct AngleChain {
 // equations, and what each makes of the rates it is given. The first two
 // take their states half an increment on (k1, then k2) and give the next
 // increment (k2, then k3).
-template <StatePairs StepWork::*kIncrementIn, StatePairs StepWork::*kIncrementOut>
+//
+// The second stage's angle, S[7] + (R[7] h) 0.5, differs from the first's
+// only in R[7], which moves little from stage to stage: once half an
+// increment is small beside the angle, both round to the same double. So,
+// likewise, do the closing angle, S[7] + (k1 + 2 k2 + 2 k3 + k4) / 6, and
+// the third's, S[7] + k3. So the first and the third stage keep the cos
+// and sin of their angle, and the second and the closing one take them
+// when their angle is the same, bit for bit, instead of calling cos and
+// sin again (in the default experiment, 40 % of all calls, and from a
+// third of the run on every second one).
+template <StatePairs StepWork::*kIncrementIn, StatePairs StepWork::*kIncrementOut, CosSinUse kUse>
 struct HalfwayStage {
     static constexpr bool kLimitsOrdered = true;
+    static constexpr CosSinUse kCosSin = kUse;
     StepWork& w;
     AngleChain& a;
     double h;
@@ -102,9 +116,10 @@ struct HalfwayStage {
         return (w.*kIncrementIn).of[i] * w.half + w.saved.of[i];
     }
     void rate(StatePair i, Pair r) { (w.*kIncrementOut).of[i] = r * h; }
+    CosSinMemo& cosSinMemo() { return w.cosSin; }
 };
-using FirstStage = HalfwayStage<&StepWork::k1, &StepWork::k2>;
-using SecondStage = HalfwayStage<&StepWork::k2, &StepWork::k3>;
+using FirstStage = HalfwayStage<&StepWork::k1, &StepWork::k2, CosSinUse::kKeep>;
+using SecondStage = HalfwayStage<&StepWork::k2, &StepWork::k3, CosSinUse::kReuse>;
 
 // Its rates complete the step: the new states, each sum formed left to
 // right, (k1 + k2 + k2 + k3 + k3 + k4) / 6 + saved, take the place of the
@@ -112,6 +127,7 @@ using SecondStage = HalfwayStage<&StepWork::k2, &StepWork::k3>;
 // before they give its rates, so no state is asked for after it changed.
 struct ThirdStage {
     static constexpr bool kLimitsOrdered = true;
+    static constexpr CosSinUse kCosSin = CosSinUse::kKeep;
     StepWork& w;
     AngleChain& a;
     double h;
@@ -138,6 +154,7 @@ struct ThirdStage {
     }
     // The constant rates' step.
     void completeConstantRates() { w.saved.of[kS0S1] = w.constantSixthOfSum + w.saved.of[kS0S1]; }
+    CosSinMemo& cosSinMemo() { return w.cosSin; }
 };
 
 // The closing evaluation at the new states: its rates are the next step's
@@ -147,6 +164,7 @@ struct ThirdStage {
 // k1 then holds the rates the record keeps.
 struct ClosingStage {
     static constexpr bool kLimitsOrdered = true;
+    static constexpr CosSinUse kCosSin = CosSinUse::kReuse;
     StepWork& w;
     AngleChain& a;
     double nextH;
@@ -154,6 +172,7 @@ struct ClosingStage {
     void angleRate(double r7) { a.rate = r7; }
     Pair state(StatePair i) const { return w.saved.of[i]; }
     void rate(StatePair i, Pair r) { w.k1.of[i] = r * nextH; }
+    CosSinMemo& cosSinMemo() { return w.cosSin; }
 };
 
 }  // namespace
