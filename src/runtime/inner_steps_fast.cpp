@@ -93,9 +93,9 @@ struct AngleChain {
 //
 // The second stage's angle, S[7] + (R[7] h) 0.5, differs from the first's
 // only in R[7], which moves little from stage to stage: once half an
-// increment is small beside the angle, both round to the same double. So,
-// likewise, do the closing angle, S[7] + (k1 + 2 k2 + 2 k3 + k4) / 6, and
-// the third's, S[7] + k3. So the first and the third stage keep the cos
+// increment is small beside the angle, both round to the same double.
+// Likewise the closing angle, S[7] + (k1 + 2 k2 + 2 k3 + k4) / 6, and the
+// third's, S[7] + k3. The first and the third stage therefore keep the cos
 // and sin of their angle, and the second and the closing one take them
 // when their angle is the same, bit for bit, instead of calling cos and
 // sin again (in the default experiment, 40 % of all calls, and from a
