@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "matrix/correctly_rounded_trig.h"
+#include "trig/correctly_rounded_trig.h"
 
 namespace {
 
@@ -166,7 +166,7 @@ int main() {
            }));
     report("cos and sin, the unit's own (dependent call)",
            dependentCosSin([](double x, double& c,
-                              double& s) { tarvo::matrix::correctlyRoundedCosSin(x, c, s); },
+                              double& s) { tarvo::trig::correctlyRoundedCosSin(x, c, s); },
                            mulAdd));
     return 0;
 }

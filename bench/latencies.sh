@@ -13,6 +13,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "${CXX:-c++}" -std=c++17 -O2 -ffp-contract=off -I"$root/src" \
-  "$root/bench/latencies.cpp" "$root/src/matrix/correctly_rounded_trig.cpp" \
+  "$root/bench/latencies.cpp" "$root/src/trig/correctly_rounded_trig.cpp" \
   -o "$work/latencies" -lm
 "$work/latencies"

@@ -29,7 +29,7 @@
 #include <cstring>
 #include <vector>
 
-#include "fmi/model_instance.h"
+#include "fmi2/model_instance.h"
 #include "unit_library.h"
 
 using namespace tarvo::bench;

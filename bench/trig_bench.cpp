@@ -20,13 +20,13 @@
 #include <random>
 #include <vector>
 
-#include "matrix/correctly_rounded_trig.h"
+#include "trig/correctly_rounded_trig.h"
 
 namespace {
 
-using tarvo::matrix::correctlyRoundedCos;
-using tarvo::matrix::correctlyRoundedCosSin;
-using tarvo::matrix::correctlyRoundedSin;
+using tarvo::trig::correctlyRoundedCos;
+using tarvo::trig::correctlyRoundedCosSin;
+using tarvo::trig::correctlyRoundedSin;
 
 constexpr int kArguments = 4096;
 constexpr int kPasses = 500;  // 2 million calls per measurement

@@ -13,9 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "fmi/fmi2_functions.h"
-#include "fmi/model_identity.h"
+#include "fmi2/fmi2_functions.h"
 #include "host/fmi_api.h"
+#include "runtime/model_identity.h"
 #include "runtime/model_variables.h"
 
 namespace tarvo::bench {

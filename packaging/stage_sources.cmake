@@ -17,7 +17,7 @@ endforeach()
 configure_file("${TOP_LEVEL}" "${DESTINATION}/CMakeLists.txt" COPYONLY)
 
 if(COS_SIN STREQUAL "portable")
-  set(choice "${DESTINATION}/matrix/cos_sin_choice.h")
+  set(choice "${DESTINATION}/trig/cos_sin_choice.h")
   file(READ "${choice}" text)
   string(REPLACE "#define TARVO_PORTABLE_COS_SIN 0" "#define TARVO_PORTABLE_COS_SIN 1" portable "${text}")
   if(portable STREQUAL text)

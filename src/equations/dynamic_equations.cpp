@@ -3,7 +3,7 @@
 // line code in a fixed order; several values carry over from the previous
 // evaluation (the level latch V[7..9] and the selected triple V[12..14]).
 
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "equations/equations.h"
 #include "matrix/lu.h"

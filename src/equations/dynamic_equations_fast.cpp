@@ -7,7 +7,7 @@
 // evaluation reads back (the level latch V[7..9] and the triple V[12..14]).
 // The closing evaluation of every step is a full one, so a host never sees
 // what a stage left out.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "equations/dynamic_equations_fast.h"
 
@@ -15,7 +15,7 @@
 #include <cstring>
 
 #include "equations/equations.h"
-#include "matrix/double_bits.h"
+#include "ieee/double_bits.h"
 #include "matrix/small_ops.h"
 
 namespace tarvo::equations {
@@ -47,7 +47,7 @@ static_assert(kMemoValid < kInverseWorkspaceSize, "the memo fits the inverse wor
 
 // Whether the four doubles at a and b have the same bits.
 inline bool sameBits(const double* a, const double* b) {
-    using matrix::bitsOf;
+    using ieee::bitsOf;
     return ((bitsOf(a[0]) ^ bitsOf(b[0])) | (bitsOf(a[1]) ^ bitsOf(b[1])) |
             (bitsOf(a[2]) ^ bitsOf(b[2])) | (bitsOf(a[3]) ^ bitsOf(b[3]))) == 0;
 }

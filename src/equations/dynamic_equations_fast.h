@@ -29,7 +29,7 @@
 
 #include "equations/equations.h"
 #include "equations/step_invariants.h"
-#include "matrix/double_bits.h"
+#include "ieee/double_bits.h"
 #include "matrix/scalar.h"
 #include "matrix/small_ops.h"
 
@@ -301,10 +301,10 @@ inline void invertRotationT4(double c, double s, Pair (&t4Rows)[2]) {
 template <bool kFull>
 inline void invertRotation(double c, double s, double* t4, double* t6, Pair (&t4Rows)[2],
                            Pair (&t6Rows)[2]) {
-    const uint64_t cMagnitude = matrix::bitsOf(c) << 1;
-    const uint64_t sMagnitude = matrix::bitsOf(s) << 1;
-    const uint64_t smallest = matrix::bitsOf(0x1p-500) << 1;
-    const uint64_t rangeWidth = (matrix::bitsOf(1.0) << 1) - smallest;
+    const uint64_t cMagnitude = ieee::bitsOf(c) << 1;
+    const uint64_t sMagnitude = ieee::bitsOf(s) << 1;
+    const uint64_t smallest = ieee::bitsOf(0x1p-500) << 1;
+    const uint64_t rangeWidth = (ieee::bitsOf(1.0) << 1) - smallest;
     // Both in [2^-500, 1] (unsigned: below 2^-500 wraps round to above).
     if (cMagnitude - smallest <= rangeWidth && sMagnitude - smallest <= rangeWidth) {
         // luPivotSwaps2x2(c, s) for a non-zero c.
@@ -396,7 +396,7 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     } else {
         CosSinMemo& memo = stage.cosSinMemo();
         if (Stage::kCosSin == CosSinUse::kKeep ||
-            matrix::bitsOf(angle) != matrix::bitsOf(memo.angle)) {
+            ieee::bitsOf(angle) != ieee::bitsOf(memo.angle)) {
             memo.angle = angle;
             matrix::scalarCosSin(angle, memo.cosine, memo.sine);
         }

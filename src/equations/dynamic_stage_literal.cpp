@@ -1,6 +1,6 @@
 // The step entry points of the literal build: every evaluation is the whole
 // literal evaluation, the reference that the fast ones are measured against.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "equations/equations.h"
 

@@ -3,7 +3,7 @@
 #define TARVO_EQUATIONS_EQUATIONS_H
 
 #include "equations/step_invariants.h"
-#include "fmi/model_instance.h"
+#include "fmi2/model_instance.h"
 
 namespace tarvo::equations {
 

@@ -1,7 +1,7 @@
 // Fixed quantities of the model, computed from the parameters: once per
 // initialisation, and (the parameter-dependent part) again before the next
 // step whenever the host has written a parameter.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "equations/equations.h"
 

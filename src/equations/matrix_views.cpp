@@ -1,4 +1,4 @@
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "equations/equations.h"
 #include "matrix/lu.h"

@@ -1,5 +1,5 @@
 // The 23 output variables: plain copies of states and results.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "equations/equations.h"
 

@@ -1,7 +1,7 @@
 // LU factorisation with partial pivoting (P · A = L · U, L holding the
 // pivots, U a unit upper triangle) and the inverse, solve, division and
 // power built on it. A singular matrix shows only as a determinant of 0.0.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "matrix/lu.h"
 

@@ -1,7 +1,7 @@
 // Dense-matrix operations over views. Elementwise operations address their
 // operands by the destination's flat index, so in-place use is allowed;
 // products and transposes write while reading and need separate storage.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "matrix/matrix_ops.h"
 

@@ -1,12 +1,12 @@
 // Scalar helpers beside the matrix library.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "matrix/scalar.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "matrix/double_bits.h"
+#include "ieee/double_bits.h"
 
 namespace tarvo::matrix {
 
@@ -45,7 +45,7 @@ double scalarPow(double a, double b) {
 
 // The low-order 32 bits of the representation, taken as they are.
 int32_t scalarLowBits(double x) {
-    const uint32_t low = static_cast<uint32_t>(bitsOf(x) & 0xFFFFFFFFu);
+    const uint32_t low = static_cast<uint32_t>(ieee::bitsOf(x) & 0xFFFFFFFFu);
     int32_t bits = 0;
     std::memcpy(&bits, &low, sizeof bits);
     return bits;
@@ -56,7 +56,7 @@ int32_t scalarLowBits(double x) {
 double scalarFromLowBits(int32_t v) {
     uint32_t low = 0;
     std::memcpy(&low, &v, sizeof low);
-    return fromBits(low);
+    return ieee::fromBits(low);
 }
 
 }  // namespace tarvo::matrix

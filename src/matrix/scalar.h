@@ -2,15 +2,15 @@
 #ifndef TARVO_MATRIX_SCALAR_H
 #define TARVO_MATRIX_SCALAR_H
 
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include <cmath>
 #include <cstdint>
 
-#include "matrix/cos_sin_choice.h"
+#include "trig/cos_sin_choice.h"
 #if TARVO_PORTABLE_COS_SIN
-#include "matrix/correctly_rounded_trig.h"
-#include "matrix/correctly_rounded_trig_fast.h"
+#include "trig/correctly_rounded_trig.h"
+#include "trig/correctly_rounded_trig_fast.h"
 #endif
 
 namespace tarvo::matrix {
@@ -57,7 +57,7 @@ inline double cLibrarySin(double x) {
 // platforms), or the unit's own correctly rounded ones in the portable build.
 inline double scalarCos(double x) {
 #if TARVO_PORTABLE_COS_SIN
-    return correctlyRoundedCos(x);
+    return trig::correctlyRoundedCos(x);
 #else
     return cLibraryCos(x);
 #endif
@@ -65,7 +65,7 @@ inline double scalarCos(double x) {
 
 inline double scalarSin(double x) {
 #if TARVO_PORTABLE_COS_SIN
-    return correctlyRoundedSin(x);
+    return trig::correctlyRoundedSin(x);
 #else
     return cLibrarySin(x);
 #endif
@@ -77,7 +77,7 @@ inline double scalarSin(double x) {
 // caller wants them.
 inline void scalarCosSin(double x, double& cosine, double& sine) {
 #if TARVO_PORTABLE_COS_SIN
-    correctlyRoundedCosSinInline(x, cosine, sine);
+    trig::correctlyRoundedCosSinInline(x, cosine, sine);
 #elif defined(__GLIBC__)
     ::sincos(x, &sine, &cosine);
 #else

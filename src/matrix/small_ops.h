@@ -11,7 +11,7 @@
 #ifndef TARVO_MATRIX_SMALL_OPS_H
 #define TARVO_MATRIX_SMALL_OPS_H
 
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include <cmath>
 #include <cstdint>

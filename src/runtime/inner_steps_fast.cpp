@@ -12,7 +12,7 @@
 // leaves the record as it has always been left. So the four evaluations of
 // an inner step, its closing one too, give only the rates and the carried
 // values, and nothing goes back into the record until the last inner step.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "equations/dynamic_equations_fast.h"
 #include "runtime/integrator.h"

@@ -1,6 +1,6 @@
 // The reference build takes every internal step through rk4Step on the
 // record, as the step driver describes it: no inner steps of its own.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "runtime/integrator.h"
 #include "runtime/model_runtime.h"

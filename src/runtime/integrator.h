@@ -7,7 +7,7 @@
 #include <cstdint>
 #include "equations/step_invariants.h"
 
-#include "fmi/model_instance.h"
+#include "fmi2/model_instance.h"
 
 namespace tarvo::runtime {
 

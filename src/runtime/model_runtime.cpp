@@ -1,5 +1,5 @@
 // Initialisation, the step driver and termination.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "runtime/model_runtime.h"
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "fmi/model_instance.h"
+#include "fmi2/model_instance.h"
 
 namespace tarvo::runtime {
 

@@ -2,7 +2,7 @@
 // stage reuses the rates of the previous closing evaluation, so a step costs
 // four evaluations of the dynamic equations: three stage evaluations, which
 // need only give the rates, and the closing full one.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "runtime/integrator.h"
 

@@ -1,4 +1,4 @@
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include "runtime/start_values.h"
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "matrix/double_bits.h"
+#include "ieee/double_bits.h"
 
 namespace {
 
@@ -22,8 +22,8 @@ double (*volatile separateCos)(double) = ::cos;
 double (*volatile separateSin)(double) = ::sin;
 void (*volatile fusedSinCos)(double, double*, double*) = ::sincos;
 
-using tarvo::matrix::bitsOf;
-using tarvo::matrix::fromBits;
+using tarvo::ieee::bitsOf;
+using tarvo::ieee::fromBits;
 
 long mismatches = 0;
 

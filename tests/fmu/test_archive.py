@@ -186,7 +186,7 @@ def test_portable_archive_is_the_same_unit_on_its_own_cos_and_sin(fmu_path):
     if not portable.is_file():
         pytest.fail(f"{portable} is missing: build the target fmu-portable first")
     assert validate_fmu(str(portable)) == []
-    choice = "sources/matrix/cos_sin_choice.h"
+    choice = "sources/trig/cos_sin_choice.h"
     with zipfile.ZipFile(fmu_path) as default, zipfile.ZipFile(portable) as own:
         assert own.read("modelDescription.xml") == default.read("modelDescription.xml")
         assert sorted(own.namelist()) == sorted(default.namelist())

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "fmi/logging.h"
-#include "fmi/model_instance.h"
+#include "fmi2/logging.h"
+#include "fmi2/model_instance.h"
 #include "support/host_fixture.h"
 
 extern "C" fmi2Component instantiateWithTypeValue(fmi2String instanceName, int typeValue,

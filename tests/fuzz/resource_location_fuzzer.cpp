@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "fmi/model_instance.h"
-#include "fmi/resource_location.h"
+#include "fmi2/model_instance.h"
+#include "fmi2/resource_location.h"
 #include "support/host_fixture.h"
 
 namespace {

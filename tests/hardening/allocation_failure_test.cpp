@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "fmi/logging.h"
-#include "fmi/model_instance.h"
+#include "fmi2/logging.h"
+#include "fmi2/model_instance.h"
 #include "support/host_test.h"
 #include "support/linked_api.h"
 

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "matrix/double_bits.h"
+#include "ieee/double_bits.h"
 
 namespace tarvo::testing {
 namespace {
@@ -26,8 +26,8 @@ constexpr const char* kFirstPowVersion = "GLIBC_2.17";
 
 using PowFunction = double (*)(double, double);
 
-using matrix::bitsOf;
-using matrix::fromBits;
+using ieee::bitsOf;
+using ieee::fromBits;
 
 struct PowVersions {
     PowFunction first = nullptr;

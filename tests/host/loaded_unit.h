@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "fmi/model_instance.h"
+#include "fmi2/model_instance.h"
 #include "support/host_test.h"
 
 namespace tarvo::testing {

@@ -64,7 +64,7 @@ TEST(VariableTable, IsTheOneTheGuidAndVersionWereGivenFor) {
     EXPECT_EQ(variableTableHash(), kPinnedVariableTableHash)
         << "The variable table (src/runtime/model_variables.h) or the start values changed: "
            "hosts see another interface under the same GUID. Review the model GUID "
-           "(src/fmi/model_identity.h) and the version (project VERSION in CMakeLists.txt), "
+           "(src/runtime/model_identity.h) and the version (project VERSION in CMakeLists.txt), "
            "then pin the new hash, 0x"
         << std::hex << variableTableHash() << ", in tests/model/variable_table_test.cpp.";
 }

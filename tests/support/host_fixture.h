@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "fmi/fmi2_functions.h"
+#include "fmi2/fmi2_functions.h"
 #include "host/fmi_api.h"
 #include "runtime/model_variables.h"
 

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "matrix/correctly_rounded_trig.h"
+#include "trig/correctly_rounded_trig.h"
 
 namespace {
 
@@ -31,11 +31,11 @@ void mix(double value) {
 void evaluate(double x) {
     double cosine = 0.0;
     double sine = 0.0;
-    tarvo::matrix::correctlyRoundedCosSin(x, cosine, sine);
+    tarvo::trig::correctlyRoundedCosSin(x, cosine, sine);
     mix(cosine);
     mix(sine);
-    mix(tarvo::matrix::correctlyRoundedCos(x));
-    mix(tarvo::matrix::correctlyRoundedSin(x));
+    mix(tarvo::trig::correctlyRoundedCos(x));
+    mix(tarvo::trig::correctlyRoundedSin(x));
     ++gCount;
 }
 

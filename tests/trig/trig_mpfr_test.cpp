@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "matrix/correctly_rounded_trig.h"
-#include "matrix/double_bits.h"
+#include "ieee/double_bits.h"
+#include "trig/correctly_rounded_trig.h"
 
 #ifndef TARVO_TRIG_DATA_DIR
 #error "TARVO_TRIG_DATA_DIR names the folder of the argument lists"
@@ -33,7 +33,9 @@
 #define TARVO_TRIG_DEFAULT_ARGUMENTS 10000000
 #endif
 
-namespace tarvo::matrix {
+namespace tarvo::trig {
+using ieee::bitsOf;
+using ieee::fromBits;
 namespace {
 
 constexpr int kShards = 8;
@@ -310,4 +312,4 @@ TEST(TrigSlowPath, MultiPrecisionAlone) {
 }
 
 }  // namespace
-}  // namespace tarvo::matrix
+}  // namespace tarvo::trig

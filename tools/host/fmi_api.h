@@ -19,7 +19,7 @@
 
 #include <string>
 
-#include "fmi/fmi2_functions.h"
+#include "fmi2/fmi2_functions.h"
 
 namespace tarvo::host {
 

@@ -8,7 +8,7 @@
 // --source names a source file relative to the archive's sources/ folder;
 // each one is listed for hosts that compile the unit themselves.
 
-#include "fmi/model_identity.h"
+#include "runtime/model_identity.h"
 #include "runtime/model_variables.h"
 
 #include <charconv>

@@ -15,7 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "fmi/fmi2_functions.h"
+#include "fmi2/fmi2_functions.h"
 #include "trace/hex_float.h"
 
 namespace tarvo::call_log {

@@ -34,7 +34,7 @@
 #include <unordered_set>
 
 #define JSON_NOEXCEPTION
-#include "fmi/fmi2_functions.h"
+#include "fmi2/fmi2_functions.h"
 #include "host/fmi_api.h"
 #include "recorder/call_log.h"
 

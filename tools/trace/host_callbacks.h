@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "fmi/fmi2_types.h"
+#include "fmi2/fmi2_types.h"
 
 extern "C" {
 

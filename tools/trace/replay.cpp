@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "fmi/fmi2_functions.h"
+#include "fmi2/fmi2_functions.h"
 #include "hex_float.h"
 #include "host/fmi_api.h"
 #include "host_callbacks.h"

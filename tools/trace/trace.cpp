@@ -24,14 +24,14 @@
 // Exit status: 0 done (and equal), 1 results differ, 2 usage, input or
 // loading error, 77 nothing compared: the C library matches no variant.
 
-#include "fmi/fmi2_functions.h"
-#include "fmi/model_identity.h"
+#include "fmi2/fmi2_functions.h"
 #include "hex_float.h"
 #include "host/fmi_api.h"
 #include "host/libm_fingerprint.h"
 #include "host_callbacks.h"
 #include "matrix/scalar.h"
 #include "replay.h"
+#include "runtime/model_identity.h"
 #include "runtime/model_variables.h"
 
 #include <algorithm>

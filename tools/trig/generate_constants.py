@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Generates src/matrix/correctly_rounded_trig_constants.h: every constant of the
+"""Generates src/trig/correctly_rounded_trig_constants.h: every constant of the
 correctly rounded cos and sin, computed here with MPFR (through gmpy2) at
 high precision, and the fast path's error bound from which its rounding test
 is derived.
@@ -283,12 +283,12 @@ def generate():
     w(f"// {WORK_PRECISION} bits: the table of sin(j * pi/512), the parts of pi/512, the")
     w("// polynomial coefficients, the bits of 2/pi and pi/4, and the factor of the")
     w("// fast path's rounding test derived from its error bound (docs/trig.md).")
-    w("#ifndef TARVO_MATRIX_CORRECTLY_ROUNDED_TRIG_CONSTANTS_H")
-    w("#define TARVO_MATRIX_CORRECTLY_ROUNDED_TRIG_CONSTANTS_H")
+    w("#ifndef TARVO_TRIG_CORRECTLY_ROUNDED_TRIG_CONSTANTS_H")
+    w("#define TARVO_TRIG_CORRECTLY_ROUNDED_TRIG_CONSTANTS_H")
     w("")
     w("#include <cstdint>")
     w("")
-    w("namespace tarvo::matrix::trig_constants {")
+    w("namespace tarvo::trig::constants {")
     w("")
     w("// sin(j * pi/512) for j = 0 .. 256: value (nearest double); low, the nearest double")
     w("// to sin - value; top, the 26 leading bits of value (top times a 26-bit number is")
@@ -361,9 +361,9 @@ def generate():
     w("// the reduced fraction x * 2/pi - k has at most this many leading zero bits.")
     w(f"constexpr int kReducedFractionMaxLeadingZeros = {zeros};")
     w("")
-    w("}  // namespace tarvo::matrix::trig_constants")
+    w("}  // namespace tarvo::trig::constants")
     w("")
-    w("#endif  // TARVO_MATRIX_CORRECTLY_ROUNDED_TRIG_CONSTANTS_H")
+    w("#endif  // TARVO_TRIG_CORRECTLY_ROUNDED_TRIG_CONSTANTS_H")
     return "\n".join(out) + "\n", report
 
 
@@ -371,7 +371,7 @@ def main():
     root = pathlib.Path(__file__).resolve().parents[2]
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--output", type=pathlib.Path,
-                        default=root / "src" / "matrix" / "correctly_rounded_trig_constants.h")
+                        default=root / "src" / "trig" / "correctly_rounded_trig_constants.h")
     parser.add_argument("--check", action="store_true")
     args = parser.parse_args()
     text, report = generate()

@@ -4,10 +4,10 @@
 // additions and multiplications, each rounded on its own, and from 32-bit
 // integer arithmetic, so every platform and compiler that keeps double
 // arithmetic as written gives the same bits. See docs/trig.md.
-#ifndef TARVO_MATRIX_CORRECTLY_ROUNDED_TRIG_H
-#define TARVO_MATRIX_CORRECTLY_ROUNDED_TRIG_H
+#ifndef TARVO_TRIG_CORRECTLY_ROUNDED_TRIG_H
+#define TARVO_TRIG_CORRECTLY_ROUNDED_TRIG_H
 
-namespace tarvo::matrix {
+namespace tarvo::trig {
 
 // cos(x) and sin(x) rounded to the nearest double. cos(+-0) = 1, sin(+-0) =
 // +-0; +-infinity gives NaN; a NaN argument comes back as a quiet NaN.
@@ -32,6 +32,6 @@ enum class TrigPath {
 TrigPath correctlyRoundedCosSinTraced(double x, double& cosine, double& sine,
                                       TrigPath first = TrigPath::kFast);
 
-}  // namespace tarvo::matrix
+}  // namespace tarvo::trig
 
-#endif  // TARVO_MATRIX_CORRECTLY_ROUNDED_TRIG_H
+#endif  // TARVO_TRIG_CORRECTLY_ROUNDED_TRIG_H

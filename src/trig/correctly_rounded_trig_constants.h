@@ -3,12 +3,12 @@
 // 2600 bits: the table of sin(j * pi/512), the parts of pi/512, the
 // polynomial coefficients, the bits of 2/pi and pi/4, and the factor of the
 // fast path's rounding test derived from its error bound (docs/trig.md).
-#ifndef TARVO_MATRIX_CORRECTLY_ROUNDED_TRIG_CONSTANTS_H
-#define TARVO_MATRIX_CORRECTLY_ROUNDED_TRIG_CONSTANTS_H
+#ifndef TARVO_TRIG_CORRECTLY_ROUNDED_TRIG_CONSTANTS_H
+#define TARVO_TRIG_CORRECTLY_ROUNDED_TRIG_CONSTANTS_H
 
 #include <cstdint>
 
-namespace tarvo::matrix::trig_constants {
+namespace tarvo::trig::constants {
 
 // sin(j * pi/512) for j = 0 .. 256: value (nearest double); low, the nearest double
 // to sin - value; top, the 26 leading bits of value (top times a 26-bit number is
@@ -351,6 +351,6 @@ constexpr uint32_t kQuarterPi[26] = {
 // the reduced fraction x * 2/pi - k has at most this many leading zero bits.
 constexpr int kReducedFractionMaxLeadingZeros = 61;
 
-}  // namespace tarvo::matrix::trig_constants
+}  // namespace tarvo::trig::constants
 
-#endif  // TARVO_MATRIX_CORRECTLY_ROUNDED_TRIG_CONSTANTS_H
+#endif  // TARVO_TRIG_CORRECTLY_ROUNDED_TRIG_CONSTANTS_H

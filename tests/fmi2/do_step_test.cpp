@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "fmi/logging.h"
+#include "fmi2/logging.h"
 #include "fmi_fixture.h"
 
 namespace tarvo::testing {

@@ -1,13 +1,13 @@
 // Creating and freeing instances.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include <cstring>
 
-#include "fmi/fmi2_functions.h"
-#include "fmi/instance_state.h"
-#include "fmi/logging.h"
-#include "fmi/model_identity.h"
-#include "fmi/resource_location.h"
+#include "fmi2/fmi2_functions.h"
+#include "fmi2/instance_state.h"
+#include "fmi2/logging.h"
+#include "fmi2/resource_location.h"
+#include "runtime/model_identity.h"
 #include "runtime/model_runtime.h"
 
 namespace tarvo::fmi {

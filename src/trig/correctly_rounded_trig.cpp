@@ -6,23 +6,23 @@
 //   fast      x = k * pi/512 + r, r a double-double with |r| <= pi/1024;
 //             sin and cos of k * pi/512 from a table, of r from short
 //             polynomials, combined in double-double; a rounding test with
-//             the proved error bound (about 3 arguments in 10,000 fail it);
+//             the proved error bound (how often it fails: docs/trig.md);
 //   accurate  the same reduction and Taylor series in 96-bit fixed point;
 //   multi-precision  the same at 192, 384 and 768 bits.
 // A result of cos or sin of a nonzero double is never a midpoint between two
 // doubles (it is transcendental), so a precise enough computation always
 // decides; published searches of the hardest cases of sin and cos over all
 // doubles show that far fewer than 192 bits are ever needed.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
-#include "matrix/correctly_rounded_trig.h"
-#include "matrix/correctly_rounded_trig_fast.h"
+#include "trig/correctly_rounded_trig.h"
+#include "trig/correctly_rounded_trig_fast.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "matrix/correctly_rounded_trig_constants.h"
-#include "matrix/double_bits.h"
+#include "ieee/double_bits.h"
+#include "trig/correctly_rounded_trig_constants.h"
 
 // The rare paths stay out of line.
 #if defined(__GNUC__)
@@ -33,10 +33,10 @@
 #define TRIG_NOINLINE
 #endif
 
-namespace tarvo::matrix {
+namespace tarvo::trig {
 namespace {
 
-using namespace trig_fast;
+using namespace fast;
 
 // Leading zero bits of a nonzero 64-bit word.
 int leadingZeros(uint64_t word) {
@@ -498,8 +498,8 @@ TRIG_INLINE double single(double x, unsigned quadrantOffset) {
 
 }  // namespace
 
-TrigPath trig_fast::cosSinOutOfLine(double x, uint64_t absBits, double& cosine, double& sine,
-                                    TrigPath first) {
+TrigPath fast::cosSinOutOfLine(double x, uint64_t absBits, double& cosine, double& sine,
+                               TrigPath first) {
     if (absBits >= kInfinityBits) {
         cosine = notANumber(x, absBits);
         sine = cosine;
@@ -534,4 +534,4 @@ TrigPath correctlyRoundedCosSinTraced(double x, double& cosine, double& sine, Tr
     return cosSin(x, cosine, sine, first == TrigPath::kSpecial ? TrigPath::kFast : first);
 }
 
-}  // namespace tarvo::matrix
+}  // namespace tarvo::trig

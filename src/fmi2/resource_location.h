@@ -3,7 +3,7 @@
 #ifndef TARVO_FMI_RESOURCE_LOCATION_H
 #define TARVO_FMI_RESOURCE_LOCATION_H
 
-#include "fmi/model_instance.h"
+#include "fmi2/model_instance.h"
 
 namespace tarvo::fmi {
 

@@ -4,7 +4,7 @@
 #ifndef TARVO_FMI_LOGGING_H
 #define TARVO_FMI_LOGGING_H
 
-#include "fmi/fmi2_types.h"
+#include "fmi2/fmi2_types.h"
 
 namespace tarvo::fmi {
 

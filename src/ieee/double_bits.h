@@ -1,13 +1,13 @@
 // A double's 64 bits and back, by copying the representation: how the
 // unit's own cos and sin take an argument apart, and how the tests compare
 // results bit for bit.
-#ifndef TARVO_MATRIX_DOUBLE_BITS_H
-#define TARVO_MATRIX_DOUBLE_BITS_H
+#ifndef TARVO_IEEE_DOUBLE_BITS_H
+#define TARVO_IEEE_DOUBLE_BITS_H
 
 #include <cstdint>
 #include <cstring>
 
-namespace tarvo::matrix {
+namespace tarvo::ieee {
 
 static_assert(sizeof(double) == sizeof(uint64_t), "a double is 64 bits");
 
@@ -23,6 +23,6 @@ inline double fromBits(uint64_t bits) {
     return x;
 }
 
-}  // namespace tarvo::matrix
+}  // namespace tarvo::ieee
 
-#endif  // TARVO_MATRIX_DOUBLE_BITS_H
+#endif  // TARVO_IEEE_DOUBLE_BITS_H

@@ -1,10 +1,10 @@
 // Reading and writing model values by value reference. A value reference is
 // the index of a double in modelData, whatever the FMI type; the type only
 // decides the conversion on the way in or out.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
-#include "fmi/fmi2_functions.h"
-#include "fmi/instance_state.h"
+#include "fmi2/fmi2_functions.h"
+#include "fmi2/instance_state.h"
 #include "runtime/model_data.h"
 #include "runtime/model_runtime.h"
 

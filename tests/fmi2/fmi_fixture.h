@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "fmi/model_instance.h"
+#include "fmi2/model_instance.h"
 #include "support/host_test.h"
 #include "support/linked_api.h"
 

@@ -1,12 +1,12 @@
 // The co-simulation step and the calls around it. The model keeps its own
 // clock: the communication point only serves to compute the end of the step.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include <cmath>
 
-#include "fmi/fmi2_functions.h"
-#include "fmi/instance_state.h"
-#include "fmi/logging.h"
+#include "fmi2/fmi2_functions.h"
+#include "fmi2/instance_state.h"
+#include "fmi2/logging.h"
 #include "runtime/model_runtime.h"
 
 namespace tarvo::fmi {

@@ -1,8 +1,8 @@
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
-#include "fmi/logging.h"
+#include "fmi2/logging.h"
 
-#include "fmi/model_identity.h"
+#include "runtime/model_identity.h"
 
 namespace tarvo::fmi {
 

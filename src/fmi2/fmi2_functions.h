@@ -7,7 +7,7 @@
 
 #include <stddef.h>
 
-#include "fmi/fmi2_types.h"
+#include "fmi2/fmi2_types.h"
 
 #ifdef __cplusplus
 extern "C" {

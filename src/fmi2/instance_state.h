@@ -2,8 +2,8 @@
 #ifndef TARVO_FMI_INSTANCE_STATE_H
 #define TARVO_FMI_INSTANCE_STATE_H
 
-#include "fmi/fmi2_functions.h"
-#include "fmi/model_instance.h"
+#include "fmi2/fmi2_functions.h"
+#include "fmi2/model_instance.h"
 
 namespace tarvo::fmi {
 

@@ -1,6 +1,6 @@
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
-#include "fmi/resource_location.h"
+#include "fmi2/resource_location.h"
 
 #include <cctype>
 #include <cstdlib>

@@ -14,7 +14,7 @@
 #include <type_traits>
 
 #include "equations/matrix_views.h"
-#include "fmi/fmi2_types.h"
+#include "fmi2/fmi2_types.h"
 #include "runtime/model_data.h"
 
 namespace tarvo {

@@ -5,17 +5,17 @@
 // Inline, the portable build's evaluations take cos and sin without a call,
 // which would cost them their registers (every vector register is the
 // caller's to save).
-#ifndef TARVO_MATRIX_CORRECTLY_ROUNDED_TRIG_FAST_H
-#define TARVO_MATRIX_CORRECTLY_ROUNDED_TRIG_FAST_H
+#ifndef TARVO_TRIG_CORRECTLY_ROUNDED_TRIG_FAST_H
+#define TARVO_TRIG_CORRECTLY_ROUNDED_TRIG_FAST_H
 
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include <cfloat>
 #include <cstdint>
 
-#include "matrix/correctly_rounded_trig.h"
-#include "matrix/correctly_rounded_trig_constants.h"
-#include "matrix/double_bits.h"
+#include "ieee/double_bits.h"
+#include "trig/correctly_rounded_trig.h"
+#include "trig/correctly_rounded_trig_constants.h"
 
 // The fast path is inlined whole into each entry point.
 #if defined(__GNUC__)
@@ -26,10 +26,12 @@
 #define TRIG_INLINE inline
 #endif
 
-namespace tarvo::matrix {
-namespace trig_fast {
+namespace tarvo::trig {
+namespace fast {
 
-namespace tc = trig_constants;
+namespace tc = constants;
+using ieee::bitsOf;
+using ieee::fromBits;
 
 static_assert(DBL_MANT_DIG == 53, "IEEE-754 double");
 
@@ -207,13 +209,13 @@ TRIG_INLINE TrigPath cosSin(double x, double& cosine, double& sine, TrigPath fir
     return cosSinOutOfLine(x, absBits, cosine, sine, first);
 }
 
-}  // namespace trig_fast
+}  // namespace fast
 
 // correctlyRoundedCosSin, inline.
 TRIG_INLINE void correctlyRoundedCosSinInline(double x, double& cosine, double& sine) {
-    trig_fast::cosSin(x, cosine, sine, TrigPath::kFast);
+    fast::cosSin(x, cosine, sine, TrigPath::kFast);
 }
 
-}  // namespace tarvo::matrix
+}  // namespace tarvo::trig
 
-#endif  // TARVO_MATRIX_CORRECTLY_ROUNDED_TRIG_FAST_H
+#endif  // TARVO_TRIG_CORRECTLY_ROUNDED_TRIG_FAST_H

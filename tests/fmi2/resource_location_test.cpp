@@ -2,7 +2,7 @@
 // edges, the allocation it makes and its failure.
 #include <string>
 
-#include "fmi/resource_location.h"
+#include "fmi2/resource_location.h"
 #include "fmi_fixture.h"
 
 namespace tarvo::testing {

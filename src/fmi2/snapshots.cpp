@@ -2,13 +2,13 @@
 // a restore takes back the model data, the experiment and clock fields and
 // the flags, never a pointer, so the instance keeps its own name, resource
 // path, callbacks and views, and a snapshot fits any instance of the model.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include <cstring>
 
-#include "fmi/fmi2_functions.h"
-#include "fmi/instance_state.h"
-#include "fmi/logging.h"
+#include "fmi2/fmi2_functions.h"
+#include "fmi2/instance_state.h"
+#include "fmi2/logging.h"
 
 namespace tarvo::fmi {
 

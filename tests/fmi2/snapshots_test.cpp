@@ -2,7 +2,7 @@
 // restoring exactly the listed fields, releasing, and serialisation refused.
 #include <cstring>
 
-#include "fmi/logging.h"
+#include "fmi2/logging.h"
 #include "fmi_fixture.h"
 
 namespace tarvo::testing {

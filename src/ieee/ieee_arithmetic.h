@@ -11,8 +11,8 @@
 // Included first by every source file of the unit, so that the setting
 // covers every function each one defines, the inline ones of the headers
 // included after it too.
-#ifndef TARVO_MATRIX_IEEE_ARITHMETIC_H
-#define TARVO_MATRIX_IEEE_ARITHMETIC_H
+#ifndef TARVO_IEEE_IEEE_ARITHMETIC_H
+#define TARVO_IEEE_IEEE_ARITHMETIC_H
 
 #include <cfloat>
 
@@ -44,4 +44,4 @@
 #error "Tarvo_Unit needs double expressions evaluated in double, not in a wider format"
 #endif
 
-#endif  // TARVO_MATRIX_IEEE_ARITHMETIC_H
+#endif  // TARVO_IEEE_IEEE_ARITHMETIC_H

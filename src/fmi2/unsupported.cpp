@@ -1,9 +1,9 @@
 // Exports the unit offers only because hosts look them up: derivatives of
 // inputs, outputs and directional derivatives are not available. Each gives
 // its fixed result and looks at no argument but the instance.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
-#include "fmi/fmi2_functions.h"
+#include "fmi2/fmi2_functions.h"
 
 extern "C" {
 

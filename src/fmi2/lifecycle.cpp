@@ -1,11 +1,11 @@
 // Experiment set-up, initialisation, reset and termination, and the two
 // information strings.
-#include "matrix/ieee_arithmetic.h"
+#include "ieee/ieee_arithmetic.h"
 
 #include <cmath>
 
-#include "fmi/fmi2_functions.h"
-#include "fmi/instance_state.h"
+#include "fmi2/fmi2_functions.h"
+#include "fmi2/instance_state.h"
 #include "runtime/model_runtime.h"
 
 namespace fmi = tarvo::fmi;

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "fmi/logging.h"
-#include "fmi/model_identity.h"
+#include "fmi2/logging.h"
 #include "fmi_fixture.h"
+#include "runtime/model_identity.h"
 
 namespace tarvo::testing {
 namespace {
