@@ -29,7 +29,7 @@
 #include <cstring>
 #include <vector>
 
-#include "fmi2/model_instance.h"
+#include "runtime/model.h"
 #include "unit_library.h"
 
 using namespace tarvo::bench;
@@ -199,7 +199,8 @@ int main(int argc, char** argv) {
         "best of %d runs\n",
         steps, kCommunicationStep, internalSteps, instanceCount, instanceCount == 1 ? "" : "s",
         repeats);
-    std::printf("instance size: %zu bytes\n", sizeof(tarvo::ModelInstance));
+    std::printf("model: %zu bytes, of which the state a snapshot keeps %zu\n",
+                sizeof(tarvo::runtime::Model), sizeof(tarvo::runtime::ModelState));
     report(pathCount == 2 ? "fast" : "library", paths[0], best[0], median(seconds[0]),
            internalSteps, steps);
     if (pathCount == 2) {

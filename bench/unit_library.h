@@ -66,8 +66,8 @@ inline bool loadUnitLibrary(const char* path, UnitLibrary& unit) {
 }
 
 inline fmi2Component instantiateUnit(const UnitLibrary& unit, const char* name) {
-    return unit.api.fmi2Instantiate(name, fmi2CoSimulation, fmi::kModelGuid, "file:///tmp/res",
-                                    &kCallbacks, fmi2False, fmi2False);
+    return unit.api.fmi2Instantiate(name, fmi2CoSimulation, runtime::kModelGuid,
+                                    "file:///tmp/res", &kCallbacks, fmi2False, fmi2False);
 }
 
 inline fmi2Status setValue(const UnitLibrary& unit, fmi2Component c, fmi2ValueReference vr,

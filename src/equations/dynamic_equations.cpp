@@ -6,6 +6,7 @@
 #include "ieee/ieee_arithmetic.h"
 
 #include "equations/equations.h"
+#include "equations/matrix_views.h"
 #include "matrix/lu.h"
 #include "matrix/matrix_ops.h"
 #include "matrix/scalar.h"
@@ -32,14 +33,14 @@ double quantise(double value, double halfStep, double step, double& shifted) {
 
 }  // namespace
 
-void evaluateDynamicEquations(ModelInstance& instance) {
-    const double* C = instance.constants;
-    const double* P = instance.parameters;
-    const double* S = instance.states;
-    double* V = instance.variables;
-    double* R = instance.rates;
-    double* workspace = instance.inverseWorkspace;
-    const MatrixViews& m = instance.matrixViews;
+void evaluateDynamicEquations(ModelValues& values, EquationScratch& scratch) {
+    const double* C = values + kConstantsStart;
+    const double* P = values + kParametersStart;
+    const double* S = values + kStatesStart;
+    double* V = values + kVariablesStart;
+    double* R = values + kRatesStart;
+    double* workspace = scratch.inverseWorkspace;
+    const MatrixViews m = matrixViewsOf(values, scratch);
 
     // Offsets, divisions and inputs.
     m.T1.data[0] = m.P13_15.data[0];
@@ -174,8 +175,6 @@ void evaluateDynamicEquations(ModelInstance& instance) {
     matInverseScaled(m.T6, 1.0, m.T7, workspace);
     matMul(m.V37_38, m.T6, m.V59_60);
     matSub(m.R3_4, m.V37_38, m.V45_46);
-
-    ++instance.evaluationCount;
 }
 
 }  // namespace tarvo::equations

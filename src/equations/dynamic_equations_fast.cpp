@@ -87,15 +87,15 @@ struct RecordStage {
 // record's integrator (rk4Step) loads them in, so that each of its loads
 // finds one store to take the values from.
 template <bool kFull>
-inline void evaluateOnRecord(ModelInstance& instance, const StepInvariants& invariants) {
-    double* const data = instance.modelData;
-    double* const V = data + runtime::kVariablesStart;
-    double* const R = data + runtime::kRatesStart;
-    const StatePairs states = loadStatePairs(data + runtime::kStatesStart);
+inline void evaluateOnRecord(ModelValues& values, EquationScratch& scratch,
+                             const StepInvariants& invariants) {
+    double* const V = values + kVariablesStart;
+    double* const R = values + kRatesStart;
+    const StatePairs states = loadStatePairs(values + kStatesStart);
     StatePairs rates;
     RecordStage stage{states, rates};
     CarriedValues carried = loadCarriedValues(V);
-    evaluateDynamicPairs<kFull>(instance, invariants, stage, carried);
+    evaluateDynamicPairs<kFull>(values, scratch, invariants, stage, carried);
     storeCarriedValues(V, carried);
     const Pair r7r2 = rates.of[kS7S2];
     const Pair r3 = rates.of[kS3S4];
@@ -114,29 +114,28 @@ inline void evaluateOnRecord(ModelInstance& instance, const StepInvariants& inva
     storePair(R + 14, pairOf(r11[1], r12[1]));
     storePair(R + 16, pairOf(r16[0], r17[0]));
     storePair(R + 18, pairOf(r16[1], r17[1]));
-    ++instance.evaluationCount;
 }
 
 }  // namespace
 
-void prepareStepInvariants(ModelInstance& instance, StepInvariants& k) {
-    const double* const P = instance.modelData + runtime::kParametersStart;
-    const double* const V = instance.modelData + runtime::kVariablesStart;
-    k.divisors74 = pairOf(P[24], P[33]);
-    k.ratios77 = pairOf(P[25], P[34]) / pairOf(P[26], P[35]);
-    k.divisors99 = pairOf(P[41], P[44]);
-    k.divisorsR8 = pairOf(P[42], P[45]);
+void prepareStepInvariants(ModelValues& values, EquationScratch& scratch, StepInvariants& k) {
+    const double* const P = values + kParametersStart;
+    const double* const V = values + kVariablesStart;
+    k.drawDivisors = pairOf(P[24], P[33]);
+    k.integralGains = pairOf(P[25], P[34]) / pairOf(P[26], P[35]);
+    k.loadDivisors = pairOf(P[41], P[44]);
+    k.feedbackDivisors = pairOf(P[42], P[45]);
     k.inputs = loadPair(V + kInputs);
-    k.gains79 = pairOf(P[27], P[36]);
-    k.v80 = k.inputs * pairOf(P[28], P[37]);
-    k.gains81 = pairOf(P[29], P[38]);
-    k.divisors107 = pairOf(P[22], P[22]);
-    k.gains73 = pairOf(P[23], P[32]);
-    k.gains76 = pairOf(P[25], P[34]);
+    k.couplingGains = pairOf(P[27], P[36]);
+    k.setpoints = k.inputs * pairOf(P[28], P[37]);
+    k.drawGains = pairOf(P[29], P[38]);
+    k.pairDivisors = pairOf(P[22], P[22]);
+    k.feedbackGains = pairOf(P[23], P[32]);
+    k.proportionalGains = pairOf(P[25], P[34]);
     k.lowerLimits = pairOf(P[31], P[40]);
     k.upperLimits = pairOf(P[30], P[39]);
     k.limitsOrdered = P[31] <= P[30] && P[40] <= P[39];
-    k.factors104 = pairOf(P[43], P[46]);
+    k.pairFactors = pairOf(P[43], P[46]);
     k.rowFirsts = pairOf(V[kRowA + 0], V[kRowB + 0]);
     k.rowSeconds = pairOf(V[kRowA + 1], V[kRowB + 1]);
     k.rowA = loadPair(V + kRowA);
@@ -147,26 +146,28 @@ void prepareStepInvariants(ModelInstance& instance, StepInvariants& k) {
     k.driveFactors[0] = pairOf(P[3], P[3]);
     k.driveFactors[1] = pairOf(P[4], P[4]);
     // A singular V[31..34] leaves T2 as it was.
-    double* const t2 = instance.matrixStorage + kT2;
-    invertDiagonal(t2, V + kDiagonal, instance.inverseWorkspace);
+    double* const t2 = scratch.matrixStorage + kT2;
+    invertDiagonal(t2, V + kDiagonal, scratch.inverseWorkspace);
     k.diagonalInverseColumns[0] = pairOf(t2[0], t2[2]);
     k.diagonalInverseColumns[1] = pairOf(t2[1], t2[3]);
     k.rateDiagonalColumns[0] = pairOf(V[kRateDiagonal + 0], V[kRateDiagonal + 2]);
     k.rateDiagonalColumns[1] = pairOf(V[kRateDiagonal + 1], V[kRateDiagonal + 3]);
 }
 
-void evaluateDynamicEquations(ModelInstance& instance, const StepInvariants& invariants) {
-    evaluateOnRecord<true>(instance, invariants);
+void evaluateDynamicEquations(ModelValues& values, EquationScratch& scratch,
+                              const StepInvariants& invariants) {
+    evaluateOnRecord<true>(values, scratch, invariants);
 }
 
-void evaluateDynamicStage(ModelInstance& instance, const StepInvariants& invariants) {
-    evaluateOnRecord<false>(instance, invariants);
+void evaluateDynamicStage(ModelValues& values, EquationScratch& scratch,
+                          const StepInvariants& invariants) {
+    evaluateOnRecord<false>(values, scratch, invariants);
 }
 
-void evaluateDynamicEquations(ModelInstance& instance) {
+void evaluateDynamicEquations(ModelValues& values, EquationScratch& scratch) {
     StepInvariants invariants;
-    prepareStepInvariants(instance, invariants);
-    evaluateOnRecord<true>(instance, invariants);
+    prepareStepInvariants(values, scratch, invariants);
+    evaluateOnRecord<true>(values, scratch, invariants);
 }
 
 }  // namespace tarvo::equations

@@ -143,38 +143,36 @@ using matrix::Pair;
 using matrix::pairOf;
 using matrix::storePair;
 
-// Matrices by the index of their first element in their section.
-constexpr int kChannelA = 15;        // V[15..16]
-constexpr int kChannelAScaled = 17;  // V[17..18]
-constexpr int kRowA = 20;            // V[20..21], 1 x 2
-constexpr int kChannelB = 22;        // V[22..23]
-constexpr int kChannelBScaled = 24;  // V[24..25]
-constexpr int kRowB = 27;            // V[27..28], 1 x 2
-constexpr int kDiagonal = 31;        // V[31..34], inverted into T2
-constexpr int kRotatedRates = 35;    // V[35..36] = T4 x R[5..6]
-constexpr int kRotatedPair = 37;     // V[37..38] = T6 x V[59..60]
-constexpr int kRotation = 39;        // V[39..42], (cos, -sin; sin, cos)
-constexpr int kOffsetStates = 43;    // V[43..44] = S[5..6] + T1
-constexpr int kDiagonalRates = 45;   // V[45..46] = V[47..50] x R[5..6]
-constexpr int kRateDiagonal = 47;    // V[47..50]
-constexpr int kPose = 54;            // V[54..57], copied into V[61..64]
-constexpr int kPoseCopy = 61;
-constexpr int kPairSum = 59;  // V[59..60]
-constexpr int kInputs = 135;  // V[135], V[136]
+// The matrices, by the index of their first element in their section.
+constexpr int kChannelA = place::kChannelA.first;
+constexpr int kChannelAScaled = place::kChannelAScaled.first;
+constexpr int kRowA = place::kRowA.first;
+constexpr int kChannelB = place::kChannelB.first;
+constexpr int kChannelBScaled = place::kChannelBScaled.first;
+constexpr int kRowB = place::kRowB.first;
+constexpr int kDiagonal = place::kDiagonal.first;
+constexpr int kRotatedRates = place::kRotatedRates.first;
+constexpr int kRotatedPair = place::kRotatedPair.first;
+constexpr int kRotation = place::kRotation.first;
+constexpr int kOffsetStates = place::kOffsetStates.first;
+constexpr int kDiagonalRates = place::kDiagonalRates.first;
+constexpr int kRateDiagonal = place::kRateDiagonal.first;
+constexpr int kPose = place::kPose.first;
+constexpr int kPoseCopy = place::kPoseCopy.first;
+constexpr int kPairSum = place::kPairSum.first;
+constexpr int kInputs = place::kInputs.first;
+constexpr int kT1 = place::kT1.first;
+constexpr int kT2 = place::kT2.first;
+constexpr int kT3 = place::kT3.first;
+constexpr int kT4 = place::kT4.first;
+constexpr int kT5 = place::kT5.first;
+constexpr int kT6 = place::kT6.first;
+constexpr int kT7 = place::kT7.first;
 
 // Offset of a channel B variable from its channel A counterpart: V[73..85]
 // mirror into V[86..98], V[99..110] into V[113..124].
 constexpr int kMirrorDrive = 13;
 constexpr int kMirrorPair = 14;
-
-// The intermediate matrices in matrixStorage.
-constexpr int kT1 = 0;   // (P[13], P[14])
-constexpr int kT2 = 2;   // inverse of V[31..34]
-constexpr int kT3 = 6;   // transpose of V[20..21]
-constexpr int kT4 = 8;   // inverse of the rotation matrix
-constexpr int kT5 = 12;  // transpose of V[27..28]
-constexpr int kT6 = 14;  // inverse of T7
-constexpr int kT7 = 18;  // transpose of the rotation matrix
 
 using PairBits = int64_t __attribute__((vector_size(16)));
 
@@ -348,21 +346,21 @@ inline void invertRotation(double c, double s, double* t4, double* t6, Pair (&t4
 //   them. A stage of kReuse comes only after one that keeps them; a full
 //   evaluation neither keeps nor takes them.
 // The carried values are brought forward; with kFull every variable and
-// intermediate matrix is written into the instance as the literal
+// intermediate matrix is written into the model data and the matrix storage as the literal
 // evaluation writes them. The invariants must be those of the current
-// parameters and inputs. evaluationCount is the caller's.
+// parameters and inputs.
 //
 // The one call out of the evaluation, cos and sin of the angle, comes
 // first, so that little is live across it.
 template <bool kFull, class Stage>
-TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const StepInvariants& k,
-                                              Stage& stage, CarriedValues& carried) {
+TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelValues& values, EquationScratch& scratch,
+                                              const StepInvariants& k, Stage& stage,
+                                              CarriedValues& carried) {
     using namespace fast;
-    double* const data = instance.modelData;
-    const double* const C = data + runtime::kConstantsStart;
-    const double* const P = data + runtime::kParametersStart;
-    double* const V = data + runtime::kVariablesStart;
-    double* const T = instance.matrixStorage;
+    const double* const C = values + kConstantsStart;
+    const double* const P = values + kParametersStart;
+    double* const V = values + kVariablesStart;
+    double* const T = scratch.matrixStorage;
 
     // A value of this evaluation, stored only by a full one: V[i], or the
     // channel pair V[i] (A) and V[i + mirror] (B), or the 2-vector V[i..i+1].
@@ -427,7 +425,7 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
         keepChannels(66, 4, v66);
         keepChannels(67, 4, v67);
         keepChannels(85, kMirrorDrive, k.inputs);
-        keepChannels(80, kMirrorDrive, k.v80);
+        keepChannels(80, kMirrorDrive, k.setpoints);
     }
 
     // Level: the latch (V[9], V[8]) follows (S[0], S[1]) one evaluation late
@@ -462,7 +460,7 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     // oldest work when the call delivers them, and so run first. The
     // channels, which cos and sin do not reach, come next and run while the
     // call computes. What else the rotation reaches (R[2], R[3..4], R[16])
-    // comes last. The same operations in other orders took 2 to 12 % longer
+    // comes last. The same operations in other orders take longer
     // (docs/performance.md). T2 is up to date (prepareStepInvariants).
     Pair t4[2];
     Pair t6[2];
@@ -480,45 +478,46 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     // The channel 2-vectors' own parts: V[99] and V[113], and V[107] =
     // V[99] / P[22] and V[121] = -(V[113] / P[22]), which are also V[102]
     // and V[116].
-    const Pair v99 = stage.state(kS16S18) / k.divisors99;
-    const Pair v107 = negateSecond(v99 / k.divisors107);
-    keepChannels(99, kMirrorPair, v99);
+    const Pair load = stage.state(kS16S18) / k.loadDivisors;
+    const Pair v107 = negateSecond(load / k.pairDivisors);
+    keepChannels(99, kMirrorPair, load);
     keepChannels(107, kMirrorPair, v107);
     keepChannels(102, kMirrorPair, v107);
-    const Pair r8 = stage.state(kS17S19) / k.divisorsR8;  // R[8], R[9]
-    stage.rate(kS8S9, r8);
+    const Pair feedback = stage.state(kS17S19) / k.feedbackDivisors;  // R[8], R[9]
+    stage.rate(kS8S9, feedback);
 
     // Channel balances and the limited drive values.
-    const Pair v74 = stage.state(kS11S14) / k.divisors74;  // V[74], V[87]
-    const Pair v79 = v74 * k.gains79;
-    const Pair v73 = k.gains73 * r8;
+    const Pair draw = stage.state(kS11S14) / k.drawDivisors;  // V[74], V[87]
+    const Pair v79 = draw * k.couplingGains;
+    const Pair v73 = k.feedbackGains * feedback;
     const Pair v82 = v79 - v73;
-    const Pair r17 = v82 - v99;  // R[17], R[19]
+    const Pair r17 = v82 - load;  // R[17], R[19]
     stage.rate(kS17S19, r17);
-    const Pair v77 = k.ratios77 * stage.state(kS12S15);
-    const Pair r12 = k.v80 - r8;  // R[12], R[15]
+    const Pair integralTerm = k.integralGains * stage.state(kS12S15);
+    const Pair r12 = k.setpoints - feedback;  // R[12], R[15]
     stage.rate(kS12S15, r12);
-    const Pair v76 = k.gains76 * r12;
-    const Pair v75 = v77 + v76;
-    const Pair v84 = clampDrive<Stage::kLimitsOrdered>(v75, k.lowerLimits, k.upperLimits);
-    const Pair v78 = k.gains79 * r8;
-    const Pair v81 = v74 * k.gains81;
-    const Pair v83 = v84 * driveFactor;  // V[83], V[96]
-    const Pair r10 = v83 * v74;          // R[10], R[13]
+    const Pair proportionalTerm = k.proportionalGains * r12;
+    const Pair driveUnlimited = integralTerm + proportionalTerm;
+    const Pair drive =
+        clampDrive<Stage::kLimitsOrdered>(driveUnlimited, k.lowerLimits, k.upperLimits);
+    const Pair v78 = k.couplingGains * feedback;
+    const Pair v81 = draw * k.drawGains;
+    const Pair driveScaled = drive * driveFactor;  // V[83], V[96]
+    const Pair r10 = driveScaled * draw;           // R[10], R[13]
     stage.rate(kS10S13, r10);
-    const Pair r11 = (v83 - v78) - v81;  // R[11], R[14]
+    const Pair r11 = (driveScaled - v78) - v81;  // R[11], R[14]
     stage.rate(kS11S14, r11);
-    keepChannels(74, kMirrorDrive, v74);
-    keepChannels(77, kMirrorDrive, v77);
+    keepChannels(74, kMirrorDrive, draw);
+    keepChannels(77, kMirrorDrive, integralTerm);
     keepChannels(79, kMirrorDrive, v79);
     keepChannels(81, kMirrorDrive, v81);
     keepChannels(78, kMirrorDrive, v78);
     keepChannels(73, kMirrorDrive, v73);
-    keepChannels(76, kMirrorDrive, v76);
-    keepChannels(75, kMirrorDrive, v75);
+    keepChannels(76, kMirrorDrive, proportionalTerm);
+    keepChannels(75, kMirrorDrive, driveUnlimited);
     keepChannels(82, kMirrorDrive, v82);
-    keepChannels(84, kMirrorDrive, v84);
-    keepChannels(83, kMirrorDrive, v83);
+    keepChannels(84, kMirrorDrive, drive);
+    keepChannels(83, kMirrorDrive, driveScaled);
 
     // V[17..18] and V[24..25]: the row vectors, transposed (T3, T5), times R[7].
     const Pair v17 = k.rowA * r7Pair;
@@ -531,7 +530,7 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
     keepVector(kChannelB, v22);
 
     // The channel 2-vectors (V[101], V[102]) and (V[115], V[116]).
-    const Pair v104 = k.factors104 * pairOf(v15[0], v22[0]);  // V[104], V[118]
+    const Pair v104 = k.pairFactors * pairOf(v15[0], v22[0]);  // V[104], V[118]
     const Pair v110 = negate(v104);  // V[110], V[124]; also V[101], V[115]
     // V[19] and V[26]: the row vectors times the channel 2-vectors, each
     // summed from 0.0 as (0 + a) + b, which is (a + b) + 0: both turn a sum
@@ -558,8 +557,8 @@ TARVO_ALWAYS_INLINE void evaluateDynamicPairs(ModelInstance& instance, const Ste
 
     // V[106] = V[16] / P[22], V[120] = -(V[23] / P[22]); R[16] = R[8] - V[106],
     // R[18] = R[9] - V[120].
-    const Pair v106 = negateSecond(pairOf(v15[1], v22[1]) / k.divisors107);
-    const Pair r16 = r8 - v106;
+    const Pair v106 = negateSecond(pairOf(v15[1], v22[1]) / k.pairDivisors);
+    const Pair r16 = feedback - v106;
     stage.rate(kS16S18, r16);
     keepChannels(106, kMirrorPair, v106);
     if constexpr (kFull) {

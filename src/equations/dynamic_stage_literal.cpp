@@ -6,14 +6,17 @@
 
 namespace tarvo::equations {
 
-void prepareStepInvariants(ModelInstance& /*instance*/, StepInvariants& /*invariants*/) {}
+void prepareStepInvariants(ModelValues& /*values*/, EquationScratch& /*scratch*/,
+                           StepInvariants& /*invariants*/) {}
 
-void evaluateDynamicEquations(ModelInstance& instance, const StepInvariants& /*invariants*/) {
-    evaluateDynamicEquations(instance);
+void evaluateDynamicEquations(ModelValues& values, EquationScratch& scratch,
+                              const StepInvariants& /*invariants*/) {
+    evaluateDynamicEquations(values, scratch);
 }
 
-void evaluateDynamicStage(ModelInstance& instance, const StepInvariants& /*invariants*/) {
-    evaluateDynamicEquations(instance);
+void evaluateDynamicStage(ModelValues& values, EquationScratch& scratch,
+                          const StepInvariants& /*invariants*/) {
+    evaluateDynamicEquations(values, scratch);
 }
 
 }  // namespace tarvo::equations

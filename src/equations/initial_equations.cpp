@@ -7,20 +7,19 @@
 
 namespace tarvo::equations {
 
-void evaluateInitialEquations(ModelInstance& instance) {
-    const double* P = instance.parameters;
-    const double* IV = instance.initialValues;
-    double* V = instance.variables;
-    double* S = instance.states;
-    double* R = instance.rates;
-    const MatrixViews& m = instance.matrixViews;
+void evaluateInitialEquations(ModelValues& values) {
+    const double* P = values + kParametersStart;
+    const double* IV = values + kInitialValuesStart;
+    double* V = values + kVariablesStart;
+    double* S = values + kStatesStart;
+    double* R = values + kRatesStart;
 
     // Divisor of S[2] in R[7].
     V[30] = ((P[9] * P[9]) * (P[8] / 12.0)) * (P[10] * P[10]) + (P[11] * P[11]) * P[8];
     V[29] = V[30] + P[7];
 
     // Diagonal matrix whose inverse turns S[3..4] into R[5..6].
-    double* d = m.V31_34.data;
+    double* d = V + place::kDiagonal.first;
     d[0] = P[12] + P[8];
     d[1] = 0.0;
     d[2] = 0.0;
@@ -30,7 +29,7 @@ void evaluateInitialEquations(ModelInstance& instance) {
     V[52] = ((P[12] * P[5]) / P[17]) * P[16];
     V[53] = V[52] + V[51];
 
-    double* e = m.V47_50.data;
+    double* e = V + place::kRateDiagonal.first;
     e[0] = V[53];
     e[1] = 0.0;
     e[2] = 0.0;
@@ -38,7 +37,7 @@ void evaluateInitialEquations(ModelInstance& instance) {
 
     // P[21] = k switches on the first k entries of the pattern; any other
     // value (also NaN) leaves the pattern as it was.
-    double* pattern = m.V2_6.data;
+    double* pattern = V + place::kPattern.first;
     for (int k = 1; k <= 5; ++k) {
         if (P[21] == static_cast<double>(k)) {
             for (int i = 0; i < 5; ++i) {
@@ -47,7 +46,7 @@ void evaluateInitialEquations(ModelInstance& instance) {
         }
     }
 
-    double* triple = m.V12_14.data;
+    double* triple = V + place::kTriple.first;
     triple[0] = 0.0;
     triple[1] = 1.0;
     triple[2] = 0.0;
@@ -59,24 +58,23 @@ void evaluateInitialEquations(ModelInstance& instance) {
     V[9] = 0.0;
     V[7] = 0.0;
 
-    for (uint32_t i = 0; i < runtime::kStateCount; ++i) {
+    for (uint32_t i = 0; i < kStateCount; ++i) {
         S[i] = IV[i];
     }
 }
 
-void evaluateParameterEquations(ModelInstance& instance) {
-    const double* P = instance.parameters;
-    double* V = instance.variables;
-    double* R = instance.rates;
-    const MatrixViews& m = instance.matrixViews;
+void evaluateParameterEquations(ModelValues& values) {
+    const double* P = values + kParametersStart;
+    double* V = values + kVariablesStart;
+    double* R = values + kRatesStart;
 
     R[0] = P[2];
 
-    double* rowA = m.V20_21.data;
+    double* rowA = V + place::kRowA.first;
     rowA[0] = P[5];
     rowA[1] = -P[6];
 
-    double* rowB = m.V27_28.data;
+    double* rowB = V + place::kRowB.first;
     rowB[0] = P[5];
     rowB[1] = P[6];
 

@@ -5,12 +5,11 @@
 
 namespace tarvo::equations {
 
-void evaluateOutputEquations(ModelInstance& instance) {
-    const double* S = instance.states;
-    double* V = instance.variables;
-    const MatrixViews& m = instance.matrixViews;
-    const double* channelA = m.V15_16.data;
-    const double* channelB = m.V22_23.data;
+void evaluateOutputEquations(ModelValues& values) {
+    const double* S = values + kStatesStart;
+    double* V = values + kVariablesStart;
+    const double* channelA = V + place::kChannelA.first;
+    const double* channelB = V + place::kChannelB.first;
 
     V[134] = S[9];
     V[137] = S[8];

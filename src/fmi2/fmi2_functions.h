@@ -2,8 +2,8 @@
 // fmi2GetContinuousStates) and the 35 exported functions, declared as the
 // published FMI 2.0 standard defines them, over the types of fmi2_types.h.
 // Hosts bind to these names and signatures, so nothing here may change.
-#ifndef TARVO_FMI_FMI2_FUNCTIONS_H
-#define TARVO_FMI_FMI2_FUNCTIONS_H
+#ifndef TARVO_FMI2_FUNCTIONS_H
+#define TARVO_FMI2_FUNCTIONS_H
 
 #include <stddef.h>
 
@@ -131,4 +131,4 @@ FMI2_Export fmi2GetStringStatusTYPE fmi2GetStringStatus;
 }  // extern "C"
 #endif
 
-#endif  // TARVO_FMI_FMI2_FUNCTIONS_H
+#endif  // TARVO_FMI2_FUNCTIONS_H

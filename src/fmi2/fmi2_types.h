@@ -2,8 +2,8 @@
 // declared as the published FMI 2.0 standard defines them: what the instance
 // record and the exported functions share. Hosts bind to these names and
 // layouts, so nothing here may change.
-#ifndef TARVO_FMI_FMI2_TYPES_H
-#define TARVO_FMI_FMI2_TYPES_H
+#ifndef TARVO_FMI2_TYPES_H
+#define TARVO_FMI2_TYPES_H
 
 #include <stddef.h>
 
@@ -77,4 +77,4 @@ static_assert(sizeof(fmi2Real) == 8, "fmi2Real is an IEEE double");
 static_assert(sizeof(fmi2Status) == sizeof(int), "enums cross the boundary as int");
 #endif
 
-#endif  // TARVO_FMI_FMI2_TYPES_H
+#endif  // TARVO_FMI2_TYPES_H

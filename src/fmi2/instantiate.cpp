@@ -4,38 +4,13 @@
 #include <cstring>
 
 #include "fmi2/fmi2_functions.h"
-#include "fmi2/instance_state.h"
+#include "fmi2/instance.h"
 #include "fmi2/logging.h"
 #include "fmi2/resource_location.h"
 #include "runtime/model_identity.h"
 #include "runtime/model_runtime.h"
 
-namespace tarvo::fmi {
-
-void enterInstantiationState(ModelInstance& instance) {
-    const fmi2CallbackFunctions* const functions = instance.functions;
-    char* const instanceName = instance.instanceName;
-    char* const resourcePath = instance.resourcePath;
-
-    std::memset(&instance, 0, sizeof instance);
-    instance.functions = functions;
-    instance.instanceName = instanceName;
-    instance.resourcePath = resourcePath;
-    instance.startTime = 0.0;
-    instance.stopTime = 0.0;
-    instance.stopTimeDefined = 0;
-    instance.stepSize = kInternalStepSize;
-    instance.currentTime = 0.0;
-    instance.evaluationCount = 0;
-    instance.initialPhase = 1;
-    instance.majorStep = 1;
-    instance.stopRequested = 0;
-    instance.parametersChanged = 0;
-    instance.initializationRunning = 0;
-    // The views too, so that evaluating the model before set-up works on the
-    // zero data instead of through null views.
-    runtime::bindSectionsAndViews(instance);
-}
+namespace tarvo::fmi2 {
 
 namespace {
 
@@ -53,25 +28,25 @@ bool isCoSimulation(const fmi2Type& fmuType) {
     return value == fmi2CoSimulation;
 }
 
-void releaseInstance(ModelInstance* instance) {
-    const fmi2CallbackFunctions* const functions = instance->functions;
-    if (instance->resourcePath != nullptr) {
-        functions->freeMemory(instance->resourcePath);
-        instance->resourcePath = nullptr;
+void releaseInstance(Instance* instance) {
+    const fmi2CallbackFunctions* const functions = instance->host.functions;
+    if (instance->host.resourcePath != nullptr) {
+        functions->freeMemory(instance->host.resourcePath);
+        instance->host.resourcePath = nullptr;
     }
-    if (instance->instanceName != nullptr) {
-        functions->freeMemory(instance->instanceName);
-        instance->instanceName = nullptr;
+    if (instance->host.instanceName != nullptr) {
+        functions->freeMemory(instance->host.instanceName);
+        instance->host.instanceName = nullptr;
     }
     functions->freeMemory(instance);
 }
 
 }  // namespace
 
-}  // namespace tarvo::fmi
+}  // namespace tarvo::fmi2
 
-using tarvo::ModelInstance;
-namespace fmi = tarvo::fmi;
+namespace fmi2 = tarvo::fmi2;
+namespace runtime = tarvo::runtime;
 
 extern "C" {
 
@@ -82,57 +57,57 @@ FMI2_Export fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuT
     if (functions == nullptr || functions->logger == nullptr) {
         return nullptr;  // nobody to tell
     }
-    if (fmi::isEmpty(instanceName)) {
-        fmi::logError(functions, fmi::kUnnamedInstance, fmi::kMissingInstanceName);
+    if (fmi2::isEmpty(instanceName)) {
+        fmi2::logError(functions, fmi2::kUnnamedInstance, fmi2::kMissingInstanceName);
         return nullptr;
     }
     if (functions->allocateMemory == nullptr || functions->freeMemory == nullptr) {
-        fmi::logError(functions, instanceName, fmi::kMissingMemoryCallback);
+        fmi2::logError(functions, instanceName, fmi2::kMissingMemoryCallback);
         return nullptr;
     }
-    if (fmi::isEmpty(fmuGUID)) {
-        fmi::logError(functions, instanceName, fmi::kMissingGuid);
+    if (fmi2::isEmpty(fmuGUID)) {
+        fmi2::logError(functions, instanceName, fmi2::kMissingGuid);
         return nullptr;
     }
-    if (std::strcmp(fmuGUID, fmi::kModelGuid) != 0) {
-        fmi::logWrongGuid(functions, instanceName, fmuGUID);
+    if (std::strcmp(fmuGUID, runtime::kModelGuid) != 0) {
+        fmi2::logWrongGuid(functions, instanceName, fmuGUID);
         return nullptr;
     }
 
     auto* instance =
-        static_cast<ModelInstance*>(functions->allocateMemory(1, sizeof(ModelInstance)));
+        static_cast<fmi2::Instance*>(functions->allocateMemory(1, fmi2::kBlockBytes));
     if (instance == nullptr) {
-        fmi::logError(functions, instanceName, fmi::kOutOfMemoryInstance);
+        fmi2::logError(functions, instanceName, fmi2::kOutOfMemoryInstance);
         return nullptr;
     }
     std::memset(instance, 0, sizeof *instance);
-    instance->functions = functions;
+    instance->host.functions = functions;
 
     const size_t nameSize = std::strlen(instanceName) + 1;
-    instance->instanceName = static_cast<char*>(functions->allocateMemory(nameSize, 1));
-    if (instance->instanceName == nullptr) {
-        fmi::logError(functions, instanceName, fmi::kOutOfMemoryName);
+    instance->host.instanceName = static_cast<char*>(functions->allocateMemory(nameSize, 1));
+    if (instance->host.instanceName == nullptr) {
+        fmi2::logError(functions, instanceName, fmi2::kOutOfMemoryName);
         functions->freeMemory(instance);
         return nullptr;
     }
-    std::memcpy(instance->instanceName, instanceName, nameSize);
+    std::memcpy(instance->host.instanceName, instanceName, nameSize);
 
-    fmi::enterInstantiationState(*instance);
+    runtime::resetModel(instance->model);
     // A location that cannot be converted leaves the path null; not a failure.
-    instance->resourcePath = fmi::convertResourceLocation(instance, fmuResourceLocation);
+    instance->host.resourcePath = fmi2::convertResourceLocation(functions, fmuResourceLocation);
 
-    if (!fmi::isCoSimulation(fmuType)) {
-        fmi::logError(functions, instanceName, fmi::kCoSimulationOnly);
-        fmi::releaseInstance(instance);
+    if (!fmi2::isCoSimulation(fmuType)) {
+        fmi2::logError(functions, instanceName, fmi2::kCoSimulationOnly);
+        fmi2::releaseInstance(instance);
         return nullptr;
     }
     return instance;
 }
 
 FMI2_Export void fmi2FreeInstance(fmi2Component c) {
-    ModelInstance* const instance = fmi::toModelInstance(c);
+    fmi2::Instance* const instance = fmi2::instanceOf(c);
     if (instance != nullptr) {
-        fmi::releaseInstance(instance);
+        fmi2::releaseInstance(instance);
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include "runtime/model_identity.h"
 
-namespace tarvo::fmi {
+namespace tarvo::fmi2 {
 
 namespace {
 
@@ -28,7 +28,7 @@ void logWrongGuid(const fmi2CallbackFunctions* functions, const char* instanceNa
                   const char* givenGuid) {
     if (canLog(functions)) {
         functions->logger(functions->componentEnvironment, instanceName, fmi2Error,
-                          kErrorCategory, kWrongGuid, givenGuid, kModelGuid);
+                          kErrorCategory, kWrongGuid, givenGuid, runtime::kModelGuid);
     }
 }
 
@@ -40,4 +40,4 @@ void logFinishTimeExceeded(const fmi2CallbackFunctions* functions, const char* i
     }
 }
 
-}  // namespace tarvo::fmi
+}  // namespace tarvo::fmi2

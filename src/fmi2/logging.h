@@ -1,12 +1,12 @@
 // Messages to the host. Every message goes to the host's logger with status
 // fmi2Error and category "error"; the first argument is always the host's
 // componentEnvironment, so a host can route it to the right place.
-#ifndef TARVO_FMI_LOGGING_H
-#define TARVO_FMI_LOGGING_H
+#ifndef TARVO_FMI2_LOGGING_H
+#define TARVO_FMI2_LOGGING_H
 
 #include "fmi2/fmi2_types.h"
 
-namespace tarvo::fmi {
+namespace tarvo::fmi2 {
 
 // The fixed messages; no other text is ever logged.
 constexpr const char kMissingInstanceName[] = "Missing instance name.";
@@ -37,6 +37,6 @@ void logWrongGuid(const fmi2CallbackFunctions* functions, const char* instanceNa
 void logFinishTimeExceeded(const fmi2CallbackFunctions* functions, const char* instanceName,
                            double currentTime, double stopTime);
 
-}  // namespace tarvo::fmi
+}  // namespace tarvo::fmi2
 
-#endif  // TARVO_FMI_LOGGING_H
+#endif  // TARVO_FMI2_LOGGING_H

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace tarvo::fmi {
+namespace tarvo::fmi2 {
 
 namespace {
 
@@ -50,9 +50,8 @@ char toBackslash(char c) {
 
 }  // namespace
 
-char* convertResourceLocation(const ModelInstance* instance, const char* location) {
-    if (location == nullptr || instance == nullptr || instance->functions == nullptr ||
-        instance->functions->allocateMemory == nullptr) {
+char* convertResourceLocation(const fmi2CallbackFunctions* functions, const char* location) {
+    if (location == nullptr || functions == nullptr || functions->allocateMemory == nullptr) {
         return nullptr;
     }
     const size_t length = std::strlen(location);
@@ -63,7 +62,7 @@ char* convertResourceLocation(const ModelInstance* instance, const char* locatio
     const size_t rest = length - skip;
 
     // Escapes only shrink the text: rest characters, one backslash, the zero.
-    char* path = static_cast<char*>(instance->functions->allocateMemory(rest + 2, 1));
+    char* path = static_cast<char*>(functions->allocateMemory(rest + 2, 1));
     if (path == nullptr) {
         return nullptr;
     }
@@ -87,4 +86,4 @@ char* convertResourceLocation(const ModelInstance* instance, const char* locatio
     return path;
 }
 
-}  // namespace tarvo::fmi
+}  // namespace tarvo::fmi2

@@ -4,17 +4,16 @@
 #include "ieee/ieee_arithmetic.h"
 
 #include "fmi2/fmi2_functions.h"
-#include "fmi2/instance_state.h"
-#include "runtime/model_data.h"
+#include "fmi2/instance.h"
 #include "runtime/model_runtime.h"
 
-namespace tarvo::fmi {
+namespace tarvo::fmi2 {
 
 namespace {
 
 // The whole call is checked before anything is read or written: a bad
 // reference or a missing array fails it as a whole.
-bool isValidAccess(const ModelInstance* instance, const fmi2ValueReference vr[], size_t nvr,
+bool isValidAccess(const Instance* instance, const fmi2ValueReference vr[], size_t nvr,
                    const void* values) {
     if (instance == nullptr) {
         return false;
@@ -26,7 +25,7 @@ bool isValidAccess(const ModelInstance* instance, const fmi2ValueReference vr[],
         return false;
     }
     for (size_t i = 0; i < nvr; ++i) {
-        if (vr[i] >= runtime::kModelDataSize) {
+        if (!runtime::isValueReference(vr[i])) {
             return false;
         }
     }
@@ -60,70 +59,65 @@ fmi2Real toReal(double value) {
 template <typename Value, typename Convert>
 fmi2Status getValues(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, Value value[],
                      Convert convert) {
-    const ModelInstance* const instance = toModelInstance(c);
+    const Instance* const instance = instanceOf(c);
     if (!isValidAccess(instance, vr, nvr, value)) {
         return fmi2Error;
     }
     for (size_t i = 0; i < nvr; ++i) {
-        value[i] = convert(instance->modelData[vr[i]]);
+        value[i] = convert(runtime::valueAt(instance->model, vr[i]));
     }
     return fmi2OK;
 }
 
-// A written parameter marks the instance, so that the next step brings the
-// parameter-dependent quantities up to date first.
 template <typename Value, typename Convert>
 fmi2Status setValues(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
                      const Value value[], Convert convert) {
-    ModelInstance* const instance = toModelInstance(c);
+    Instance* const instance = instanceOf(c);
     if (!isValidAccess(instance, vr, nvr, value)) {
         return fmi2Error;
     }
     for (size_t i = 0; i < nvr; ++i) {
-        instance->modelData[vr[i]] = convert(value[i]);
-        if (runtime::isParameterReference(vr[i])) {
-            instance->parametersChanged = 1;
-        }
+        runtime::setValue(instance->model, vr[i], convert(value[i]));
     }
     return fmi2OK;
 }
 
 }  // namespace
 
-}  // namespace tarvo::fmi
+}  // namespace tarvo::fmi2
 
-namespace fmi = tarvo::fmi;
+namespace fmi2 = tarvo::fmi2;
 
 extern "C" {
 
 FMI2_Export fmi2Status fmi2GetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
                                    fmi2Real value[]) {
-    return fmi::getValues(c, vr, nvr, value, fmi::toReal);
+    return fmi2::getValues(c, vr, nvr, value, fmi2::toReal);
 }
 
 FMI2_Export fmi2Status fmi2GetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
                                       fmi2Integer value[]) {
-    return fmi::getValues(c, vr, nvr, value, fmi::toInteger);
+    return fmi2::getValues(c, vr, nvr, value, fmi2::toInteger);
 }
 
 FMI2_Export fmi2Status fmi2GetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
                                       fmi2Boolean value[]) {
-    return fmi::getValues(c, vr, nvr, value, fmi::toBoolean);
+    return fmi2::getValues(c, vr, nvr, value, fmi2::toBoolean);
 }
 
 FMI2_Export fmi2Status fmi2SetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
                                    const fmi2Real value[]) {
-    return fmi::setValues(c, vr, nvr, value, fmi::fromReal);
+    return fmi2::setValues(c, vr, nvr, value, fmi2::fromReal);
 }
 
 FMI2_Export fmi2Status fmi2SetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
                                       const fmi2Integer value[]) {
-    return fmi::setValues(c, vr, nvr, value, fmi::fromInteger);
+    return fmi2::setValues(c, vr, nvr, value, fmi2::fromInteger);
 }
 
 FMI2_Export fmi2Status fmi2SetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
                                       const fmi2Boolean value[]) {
-    return fmi::setValues(c, vr, nvr, value, fmi::fromBoolean);
+    return fmi2::setValues(c, vr, nvr, value, fmi2::fromBoolean);
 }
 
 // The model has no string values.
@@ -138,12 +132,13 @@ FMI2_Export fmi2Status fmi2SetString(fmi2Component /*c*/, const fmi2ValueReferen
 }
 
 FMI2_Export fmi2Status fmi2GetContinuousStates(fmi2Component c, fmi2Real x[], size_t nx) {
-    const tarvo::ModelInstance* const instance = fmi::toModelInstance(c);
+    const fmi2::Instance* const instance = fmi2::instanceOf(c);
     if (instance == nullptr || nx != tarvo::runtime::kStateCount || x == nullptr) {
         return fmi2Error;
     }
+    const double* const states = tarvo::runtime::statesOf(instance->model);
     for (size_t i = 0; i < nx; ++i) {
-        x[i] = instance->states[i];
+        x[i] = states[i];
     }
     return fmi2OK;
 }

@@ -15,7 +15,7 @@ struct MatrixView {
 };
 
 static_assert(std::is_trivially_copyable_v<MatrixView> && std::is_standard_layout_v<MatrixView>,
-              "views live inside the instance record, which is copied as bytes");
+              "a plain record, passed by value");
 
 }  // namespace tarvo::matrix
 

@@ -1,6 +1,6 @@
 // The inner steps of a run with the fast equations: every internal step
 // that another step of the same run follows, taken in one go with the
-// states, the rates and the carried values out of the record, in the pairs
+// states, the rates and the carried values out of the model data, in the pairs
 // the equations compute with (equations::StatePairs). A Runge-Kutta step
 // works state by state, so any grouping of the states gives the same bits;
 // this one lets each stage hand states and rates to the equations as they
@@ -8,15 +8,14 @@
 // taken as soon as they give it.
 //
 // Nothing of these steps but their end is ever seen: the host reads after
-// the run, and the run's last step, which rk4Step takes on the record,
-// leaves the record as it has always been left. So the four evaluations of
-// an inner step, its closing one too, give only the rates and the carried
-// values, and nothing goes back into the record until the last inner step.
+// the run, and the run's last step, which rk4Step takes on the model data,
+// leaves it as every step leaves it. So the four evaluations of an inner
+// step, its closing one too, give only the rates and the carried values,
+// and nothing goes back into the model data until the last inner step.
 #include "ieee/ieee_arithmetic.h"
 
 #include "equations/dynamic_equations_fast.h"
 #include "runtime/integrator.h"
-#include "runtime/model_runtime.h"
 
 namespace tarvo::runtime {
 
@@ -25,9 +24,12 @@ namespace {
 using equations::CarriedValues;
 using equations::CosSinMemo;
 using equations::CosSinUse;
+using equations::kRatesStart;
 using equations::kS0S1;
 using equations::kS7S2;
 using equations::kStatePairCount;
+using equations::kStatesStart;
+using equations::kVariablesStart;
 using equations::StatePair;
 using equations::StatePairs;
 using matrix::Pair;
@@ -98,8 +100,7 @@ struct AngleChain {
 // third's, S[7] + k3. The first and the third stage therefore keep the cos
 // and sin of their angle, and the second and the closing one take them
 // when their angle is the same, bit for bit, instead of calling cos and
-// sin again (in the default experiment, 40 % of all calls, and from a
-// third of the run on every second one).
+// sin again (how often, docs/performance.md).
 template <StatePairs StepWork::*kIncrementIn, StatePairs StepWork::*kIncrementOut, CosSinUse kUse>
 struct HalfwayStage {
     static constexpr bool kLimitsOrdered = true;
@@ -177,37 +178,30 @@ struct ClosingStage {
 
 }  // namespace
 
-uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
-                        const equations::StepInvariants& invariants) {
-    // Nothing in a run changes these, nor stopRequested.
-    const bool stopTimeDefined = instance.stopTimeDefined != 0;
-    const double stopTime = instance.stopTime;
-    const double stepSize = instance.stepSize;
-    const double target = stepTarget(stopTimeDefined, stopTime, tEnd);
+void takeInnerSteps(Model& model, const StepRun& runToTake,
+                    const equations::StepInvariants& invariants) {
+    // A copy the compiler keeps in registers across the stages.
+    const StepRun run = runToTake;
     // Drive limits in the wrong order or NaN are left to rk4Step: the
     // stages here limit the drive values only between ordered limits.
-    if (instance.stopRequested == 1 || !invariants.limitsOrdered) {
-        return 0;
+    if (!invariants.limitsOrdered) {
+        return;
     }
-    // Whether the run goes on after the step from t to next: its end short
-    // of tEnd and of the stop time, and the clock moved.
-    const auto anotherFollows = [=](double t, double next) {
-        return tEnd > next && !(stopTimeDefined && next >= stopTime) && next > t;
-    };
-    double t = instance.currentTime;
-    double h = stepLength(target, t, stepSize);
+    ModelState& state = model.state;
+    double t = state.currentTime;
+    double h = stepLength(run, t);
     double next = t + h;
-    if (!anotherFollows(t, next)) {
-        return 0;
+    if (!anotherStepFollows(run, t, next)) {
+        return;
     }
 
-    double* const data = instance.modelData;
+    equations::ModelValues& values = state.values;
     StepWork w;
-    w.saved = equations::loadStatePairs(data + kStatesStart);
-    w.rates = equations::loadStatePairs(data + kRatesStart);
+    w.saved = equations::loadStatePairs(values + kStatesStart);
+    w.rates = equations::loadStatePairs(values + kRatesStart);
     AngleChain angle{w.rates.of[kS7S2][0], 0.0};
     w.half = kHalf;
-    w.carried = equations::loadCarriedValues(data + kVariablesStart);
+    w.carried = equations::loadCarriedValues(values + kVariablesStart);
     CarriedValues& carried = w.carried;
     for (int i = 0; i < kStatePairCount; ++i) {
         w.k1.of[i] = w.rates.of[i] * h;
@@ -220,22 +214,24 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
             prepareConstantRates(w, h);
         }
         FirstStage first{w, angle, h};
-        equations::evaluateDynamicPairs<false>(instance, invariants, first, carried);
+        equations::evaluateDynamicPairs<false>(values, model.scratch, invariants, first, carried);
         keepInMemory();
         SecondStage second{w, angle, h};
-        equations::evaluateDynamicPairs<false>(instance, invariants, second, carried);
+        equations::evaluateDynamicPairs<false>(values, model.scratch, invariants, second,
+                                               carried);
         keepInMemory();
         ThirdStage third{w, angle, h};
-        equations::evaluateDynamicPairs<false>(instance, invariants, third, carried);
+        equations::evaluateDynamicPairs<false>(values, model.scratch, invariants, third, carried);
         third.completeConstantRates();
         keepInMemory();
         ++steps;
         t = next;
-        h = stepLength(target, t, stepSize);
+        h = stepLength(run, t);
         next = t + h;
-        anotherStep = anotherFollows(t, next);
+        anotherStep = anotherStepFollows(run, t, next);
         ClosingStage closing{w, angle, anotherStep ? h : 1.0};
-        equations::evaluateDynamicPairs<false>(instance, invariants, closing, carried);
+        equations::evaluateDynamicPairs<false>(values, model.scratch, invariants, closing,
+                                               carried);
         keepInMemory();
     } while (anotherStep);
     // The constant rates (R[0], R[1]) are never given: they stay as read.
@@ -245,15 +241,11 @@ uint32_t takeInnerSteps(ModelInstance& instance, double tEnd,
         }
     }
 
-    equations::storeStatePairs(data + kStatesStart, w.saved);
-    equations::storeStatePairs(data + kRatesStart, w.rates);
-    equations::storeCarriedValues(data + kVariablesStart, carried);
-    instance.currentTime = t;
-    // Four evaluations per step, counted as one by one would count them.
-    instance.evaluationCount =
-        static_cast<int32_t>(static_cast<uint32_t>(instance.evaluationCount) + 4u * steps);
-    instance.majorStep = 1;
-    return steps;
+    equations::storeStatePairs(values + kStatesStart, w.saved);
+    equations::storeStatePairs(values + kRatesStart, w.rates);
+    equations::storeCarriedValues(values + kVariablesStart, carried);
+    state.currentTime = t;
+    countEvaluations(state, 4u * steps);
 }
 
 }  // namespace tarvo::runtime

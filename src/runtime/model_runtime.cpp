@@ -1,112 +1,125 @@
-// Initialisation, the step driver and termination.
+// A fresh model, set-up, initialisation, values, and the step driver.
 #include "ieee/ieee_arithmetic.h"
 
 #include "runtime/model_runtime.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "equations/equations.h"
 #include "matrix/scalar.h"
 #include "runtime/integrator.h"
+#include "runtime/start_values.h"
+#include "runtime/step_run.h"
 
 namespace tarvo::runtime {
 
 namespace {
 
-// Termination hooks: the model has nothing to release or report.
-void terminationHookBegin(ModelInstance&) {}
-void terminationHookEnd(ModelInstance&) {}
-int terminationHookResult(ModelInstance&) {
-    return 1;
+constexpr double kInternalStepSize = 1e-6;
+
+// An end beyond the stop time by at most this much, relative to the stop
+// time (and at least absolutely), counts as the stop time.
+constexpr double kStopTimeTolerance = 1e-9;
+
+// The internal steps of a run: from the clock while the end is ahead and
+// the stop time not reached. Parameters and inputs cannot change in
+// between, so what the equations take from them alone is gathered once;
+// and the outputs, which nothing but the host reads, are brought up to
+// date once, after the last step. The values a host then reads are those
+// of the outputs evaluated after every step.
+StepEnd runSteps(Model& model, const StepRun& run) {
+    double& clock = model.state.currentTime;
+    if (!(run.end > clock)) {
+        return StepEnd::reachedEnd;
+    }
+    if (stopTimeReached(run, clock)) {
+        return StepEnd::stopTimeReached;
+    }
+    equations::StepInvariants invariants;
+    equations::prepareStepInvariants(model.state.values, model.scratch, invariants);
+    takeInnerSteps(model, run, invariants);
+    double stepStart = clock;
+    do {
+        stepStart = clock;
+        rk4Step(model, run, invariants);
+    } while (anotherStepFollows(run, stepStart, clock));
+    equations::evaluateOutputEquations(model.state.values);
+    if (!(clock > stepStart)) {
+        return StepEnd::stalled;
+    }
+    return run.end > clock ? StepEnd::stopTimeReached : StepEnd::reachedEnd;
 }
 
 }  // namespace
 
-void preStepHook(ModelInstance&) {}
-
-int clearWorkArea(ModelInstance& instance) {
-    std::memset(&instance.rkWork, 0, sizeof instance.rkWork);
-    return 1;
+StepRun planStepRun(const ModelState& state, double stepEnd) {
+    const bool defined = state.stopTimeDefined != 0;
+    const double stopTime = state.stopTime;
+    double end = stepEnd;
+    if (defined && std::isfinite(stopTime) && stepEnd > stopTime &&
+        stepEnd - stopTime <= kStopTimeTolerance * std::fmax(1.0, std::fabs(stopTime))) {
+        end = stopTime;
+    }
+    const double target = (defined && !(end < stopTime)) ? stopTime : end;
+    return StepRun{end, target, stopTime, state.stepSize, defined};
 }
 
-int initializeModel(ModelInstance& instance) {
-    instance.initialPhase = 1;
-    instance.evaluationCount = 0;
-    instance.initializationRunning = 1;
+void resetModel(Model& model) {
+    std::memset(&model, 0, sizeof model);
+    model.state.stepSize = kInternalStepSize;
+}
 
+bool setUpExperiment(Model& model, double startTime, int32_t stopTimeDefined, double stopTime) {
+    if (stopTimeDefined == 1 && std::isnan(stopTime)) {
+        return false;
+    }
+    ModelState& state = model.state;
+    state.startTime = startTime;
+    if (stopTimeDefined == 1) {
+        state.stopTime = stopTime;
+        state.stopTimeDefined = 1;
+    }
+    setStartValues(state.values);
+    return true;
+}
+
+void initializeModel(Model& model) {
+    equations::ModelValues& values = model.state.values;
     // The order matters: the dynamic equations read what the initial and
     // parameter-dependent equations computed, the outputs what they computed.
-    equations::evaluateInitialEquations(instance);
-    clearWorkArea(instance);
-    equations::evaluateParameterEquations(instance);
-    preStepHook(instance);
-    equations::evaluateDynamicEquations(instance);
-    equations::evaluateOutputEquations(instance);
-
-    instance.initialPhase = 0;
-    instance.initializationRunning = 0;
-    return 1;
+    equations::evaluateInitialEquations(values);
+    equations::evaluateParameterEquations(values);
+    equations::evaluateDynamicEquations(values, model.scratch);
+    equations::evaluateOutputEquations(values);
+    model.state.evaluationCount = 1;
 }
 
-void updateParameterDependents(ModelInstance& instance) {
-    equations::evaluateParameterEquations(instance);
-}
-
-int doModelStep(ModelInstance& instance, double time, double targetTime) {
-    equations::StepInvariants invariants;
-    equations::prepareStepInvariants(instance, invariants);
-    instance.currentTime = time;
-    preStepHook(instance);
-    if (rk4Step(instance, targetTime, invariants) == 0) {
-        return 0;
+void setValue(Model& model, uint32_t vr, double value) {
+    model.state.values[vr] = value;
+    if (isParameterReference(vr)) {
+        model.state.parametersChanged = 1;
     }
-    equations::evaluateOutputEquations(instance);
-    return 1;
-}
-
-StepRunEnd runSteps(ModelInstance& instance, double tEnd) {
-    equations::StepInvariants invariants;
-    bool running = false;  // a run that takes no step touches nothing
-    StepRunEnd end = StepRunEnd::reachedEnd;
-    while (tEnd > instance.currentTime) {
-        if (instance.stopTimeDefined != 0 && instance.currentTime >= instance.stopTime) {
-            end = StepRunEnd::stopTimeReached;
-            break;
-        }
-        if (instance.stopRequested == 1) {
-            end = StepRunEnd::refused;
-            break;
-        }
-        if (!running) {
-            equations::prepareStepInvariants(instance, invariants);
-            running = true;
-        }
-        if (takeInnerSteps(instance, tEnd, invariants) > 0) {
-            continue;  // the step that follows them comes next
-        }
-        const double stepStart = instance.currentTime;
-        preStepHook(instance);
-        if (rk4Step(instance, tEnd, invariants) == 0 || !(instance.currentTime > stepStart)) {
-            end = StepRunEnd::refused;
-            break;
-        }
-    }
-    if (running) {
-        // Outputs match the states after the run's last internal step.
-        equations::evaluateOutputEquations(instance);
-    }
-    return end;
 }
 
 int32_t integerOf(double value) {
     return matrix::truncateToInt32(value);
 }
 
-int terminateModel(ModelInstance& instance, double time) {
-    instance.currentTime = time;
-    terminationHookBegin(instance);
-    terminationHookEnd(instance);
-    return terminationHookResult(instance);
+StepEnd doStep(Model& model, double communicationPoint, double stepSize) {
+    if (stepSize == 0.0) {
+        return StepEnd::reachedEnd;
+    }
+    const double stepEnd = communicationPoint + stepSize;
+    if (!std::isfinite(communicationPoint) || !std::isfinite(stepSize) ||
+        !std::isfinite(stepEnd)) {
+        return StepEnd::invalidStep;
+    }
+    if (model.state.parametersChanged == 1) {
+        equations::evaluateParameterEquations(model.state.values);
+        model.state.parametersChanged = 0;
+    }
+    return runSteps(model, planStepRun(model.state, stepEnd));
 }
 
 }  // namespace tarvo::runtime

@@ -1,60 +1,67 @@
-// The model runtime's entry points for the fmi layer: the record's sections
-// and views, start values, initialisation, the parameter update, the
-// internal steps of a communication step, termination. The fmi layer calls
-// nothing below the runtime. Routines that report return 1 on success.
+// The model runtime's entry points for the boundaries: a fresh model,
+// experiment set-up, initialisation, values by value reference and the
+// communication step. Each reports in the model's own terms; a boundary
+// turns that into its interface's statuses and messages.
 #ifndef TARVO_RUNTIME_MODEL_RUNTIME_H
 #define TARVO_RUNTIME_MODEL_RUNTIME_H
 
 #include <cstdint>
 
-#include "fmi2/model_instance.h"
+#include "runtime/model.h"
 
 namespace tarvo::runtime {
 
-// Points the six section pointers at the record's own modelData.
-void bindSections(ModelInstance& instance);
+// The state of a new instance: all zero but the internal step of 1e-6.
+void resetModel(Model& model);
 
-// The section pointers as bindSections sets them, and the matrix views on
-// those sections and the matrix storage: a record evaluated before set-up
-// then works on its zero data instead of through null views.
-void bindSectionsAndViews(ModelInstance& instance);
+// Records the experiment and loads the start values: pi, the parameter
+// defaults, zero initial values copied into the states. Only a stop time
+// given with stopTimeDefined exactly 1 is taken; once defined it is never
+// withdrawn. A NaN stop time is refused and changes nothing: no step could
+// be held to it. Returns whether the experiment was taken.
+bool setUpExperiment(Model& model, double startTime, int32_t stopTimeDefined, double stopTime);
 
-// pi, the parameter defaults, zero initial values copied into the states,
-// and the matrix views.
-void setStartValues(ModelInstance& instance);
+// Brings the model data into its initial state from the start values,
+// parameters and inputs as written: initial, parameter-dependent, dynamic
+// and output equations. The clock stays where it is.
+void initializeModel(Model& model);
 
-int initializeModel(ModelInstance& instance);
+inline bool isValueReference(uint32_t vr) {
+    return vr < kValueCount;
+}
 
-// After a parameter write: the parameter-dependent equations again (R[0],
-// the row vectors and the quantisation half-steps).
-void updateParameterDependents(ModelInstance& instance);
+inline double valueAt(const Model& model, uint32_t vr) {
+    return model.state.values[vr];
+}
 
-// One internal step from time towards targetTime, then the outputs.
-int doModelStep(ModelInstance& instance, double time, double targetTime);
-
-// The internal steps of one communication step, as fmi2DoStep takes them:
-// while the clock is before tEnd, one doModelStep after another, unless the
-// stop time is defined and reached or a stop was requested; a step that
-// fails or leaves the clock where it was ends the run as well. Parameters
-// and inputs cannot change in between, so what the equations take from
-// them alone is gathered once per run; and the outputs, which nothing but
-// the host reads, are brought up to date once, after the last step. The
-// values a host then reads are those of one doModelStep per step.
-enum class StepRunEnd {
-    reachedEnd,       // the clock is at tEnd (or past it: nothing to do)
-    stopTimeReached,  // the clock is at or past the defined stop time
-    refused,          // a stop was requested, or a step failed or stalled
-};
-StepRunEnd runSteps(ModelInstance& instance, double tEnd);
+// A written parameter marks the model, so that the next step brings the
+// parameter-dependent quantities up to date first.
+void setValue(Model& model, uint32_t vr, double value);
 
 // A value as an integer: truncated toward zero, the most negative int32 for
 // NaN, infinities and values outside the int32 range, as the equations
 // truncate.
 int32_t integerOf(double value);
 
-int terminateModel(ModelInstance& instance, double time);
-int clearWorkArea(ModelInstance& instance);
-void preStepHook(ModelInstance& instance);
+inline const double* statesOf(const Model& model) {
+    return model.state.values + equations::kStatesStart;
+}
+
+// How a communication step ended.
+enum class StepEnd {
+    reachedEnd,   // the clock is at the step's end (or was past it: nothing to do)
+    invalidStep,  // a communication point, step size or end that is not finite: nothing changed
+    stopTimeReached,  // the clock is at the defined stop time, short of the step's end
+    stalled,          // a step left the clock where it was
+};
+
+// The communication step from communicationPoint over stepSize. The model
+// keeps its own clock: the communication point only serves to compute the
+// end. A step size of exactly 0 does nothing at all; otherwise a written
+// parameter is brought up to date first, then the internal steps of 1e-6
+// run from the clock to the end, or to the stop time before it. After
+// them the outputs match the states.
+StepEnd doStep(Model& model, double communicationPoint, double stepSize);
 
 }  // namespace tarvo::runtime
 

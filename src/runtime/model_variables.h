@@ -12,10 +12,27 @@
 
 #include <cstdint>
 
-#include "runtime/model_data.h"
+#include "equations/model_layout.h"
+#include "runtime/model.h"
 #include "runtime/start_values.h"
 
 namespace tarvo::runtime {
+
+// The sections of the model data, for the table and for the tools that
+// describe value references.
+using equations::kConstantCount;
+using equations::kConstantsStart;
+using equations::kInitialValueCount;
+using equations::kInitialValuesStart;
+using equations::kModelDataSize;
+using equations::kParameterCount;
+using equations::kParametersStart;
+using equations::kRateCount;
+using equations::kRatesStart;
+using equations::kStateCount;
+using equations::kStatesStart;
+using equations::kVariableCount;
+using equations::kVariablesStart;
 
 enum class Causality {
     parameter,
@@ -557,7 +574,7 @@ constexpr bool hasStartValue(const ModelVariable& variable) {
     return variable.initial == Initial::exact || variable.causality == Causality::input;
 }
 
-// The start value of a value reference: what fmi2SetupExperiment loads (the
+// The start value of a value reference: what experiment set-up loads (the
 // constant, the parameter defaults, zero initial values) and zero inputs.
 constexpr double startValue(uint32_t valueReference) {
     if (valueReference == kConstantsStart) {

@@ -14,42 +14,56 @@ namespace {
 
 constexpr double kOneSixth = 0.16666666666666666;
 
+// The states at the start of a step and the four stage increments.
+struct RkWork {
+    double savedStates[kStateCount];
+    double k1[kStateCount];
+    double k2[kStateCount];
+    double k3[kStateCount];
+    double k4[kStateCount];
+};
+
 }  // namespace
 
-int rk4Step(ModelInstance& instance, double targetTime,
-            const equations::StepInvariants& invariants) {
-    // States and rates at their fixed places in the record's own data, so
-    // that the compiler sees they never overlap the work area.
-    double* const S = instance.modelData + kStatesStart;
-    const double* const R = instance.modelData + kRatesStart;
-    RkWork& w = instance.rkWork;
-    const double t0 = instance.currentTime;
+void countEvaluations(ModelState& state, uint32_t count) {
+    // Wraps round instead of overflowing in a run of over 500 million steps.
+    state.evaluationCount =
+        static_cast<int32_t>(static_cast<uint32_t>(state.evaluationCount) + count);
+}
 
-    targetTime = stepTarget(instance.stopTimeDefined != 0, instance.stopTime, targetTime);
+void rk4Step(Model& model, const StepRun& run, const equations::StepInvariants& invariants) {
+    ModelState& state = model.state;
+    equations::ModelValues& values = state.values;
+    // States and rates at their fixed places in the model data, so that the
+    // compiler sees they never overlap the work area.
+    double* const S = values + equations::kStatesStart;
+    const double* const R = values + equations::kRatesStart;
+    RkWork w;
+    const double t0 = state.currentTime;
+
     for (uint32_t i = 0; i < kStateCount; ++i) {
         w.savedStates[i] = S[i];
     }
-    const double h = stepLength(targetTime, t0, instance.stepSize);
+    const double h = stepLength(run, t0);
     for (uint32_t i = 0; i < kStateCount; ++i) {
         w.k1[i] = R[i] * h;
         S[i] = w.k1[i] * 0.5 + w.savedStates[i];
     }
-    instance.majorStep = 0;
-    instance.currentTime = h * 0.5 + t0;
-    equations::evaluateDynamicStage(instance, invariants);
+    state.currentTime = h * 0.5 + t0;
+    equations::evaluateDynamicStage(values, model.scratch, invariants);
 
     for (uint32_t i = 0; i < kStateCount; ++i) {
         w.k2[i] = R[i] * h;
         S[i] = w.k2[i] * 0.5 + w.savedStates[i];
     }
-    equations::evaluateDynamicStage(instance, invariants);
+    equations::evaluateDynamicStage(values, model.scratch, invariants);
 
     for (uint32_t i = 0; i < kStateCount; ++i) {
         w.k3[i] = R[i] * h;
         S[i] = w.savedStates[i] + w.k3[i];
     }
-    instance.currentTime = t0 + h;
-    equations::evaluateDynamicStage(instance, invariants);
+    state.currentTime = t0 + h;
+    equations::evaluateDynamicStage(values, model.scratch, invariants);
 
     for (uint32_t i = 0; i < kStateCount; ++i) {
         w.k4[i] = R[i] * h;
@@ -58,9 +72,8 @@ int rk4Step(ModelInstance& instance, double targetTime,
     }
     // The closing evaluation leaves rates and variables consistent with the
     // new states; its rates are the next step's first stage.
-    instance.majorStep = 1;
-    equations::evaluateDynamicEquations(instance, invariants);
-    return 1;
+    equations::evaluateDynamicEquations(values, model.scratch, invariants);
+    countEvaluations(state, 4);
 }
 
 }  // namespace tarvo::runtime

@@ -2,9 +2,13 @@
 #ifndef TARVO_RUNTIME_START_VALUES_H
 #define TARVO_RUNTIME_START_VALUES_H
 
-#include "runtime/model_data.h"
+#include "equations/model_layout.h"
 
 namespace tarvo::runtime {
+
+using equations::kInitialValueCount;
+using equations::kParameterCount;
+using equations::kStateCount;
 
 constexpr double kPi = 3.141592653589793;  // C[0]
 
@@ -59,6 +63,10 @@ constexpr double kParameterDefaults[kParameterCount] = {
     1.244e-07,  // P[45]
     100000.0,   // P[46]
 };
+
+// pi, the parameter defaults and zero initial values, copied into the
+// states as well.
+void setStartValues(equations::ModelValues& values);
 
 }  // namespace tarvo::runtime
 

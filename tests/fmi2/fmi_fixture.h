@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "fmi2/model_instance.h"
+#include "fmi2/instance.h"
 #include "support/host_test.h"
 #include "support/linked_api.h"
 
@@ -13,10 +13,10 @@ namespace tarvo::testing {
 
 class FmiTest : public HostTest {
 protected:
-    static ModelInstance& record(fmi2Component component) {
-        return *static_cast<ModelInstance*>(component);
+    static fmi2::Instance& record(fmi2Component component) {
+        return *fmi2::instanceOf(component);
     }
-    static ModelInstance& record(const InstanceHandle& instance) {
+    static fmi2::Instance& record(const InstanceHandle& instance) {
         return record(instance.get());
     }
 
@@ -26,13 +26,13 @@ protected:
 
 // A byte copy of a record, to prove that a call changed nothing.
 struct RecordBytes {
-    explicit RecordBytes(const ModelInstance& instance) {
+    explicit RecordBytes(const fmi2::Instance& instance) {
         std::memcpy(bytes, &instance, sizeof bytes);
     }
-    bool matches(const ModelInstance& instance) const {
+    bool matches(const fmi2::Instance& instance) const {
         return std::memcmp(bytes, &instance, sizeof bytes) == 0;
     }
-    unsigned char bytes[sizeof(ModelInstance)];
+    unsigned char bytes[sizeof(fmi2::Instance)];
 };
 
 }  // namespace tarvo::testing

@@ -10,12 +10,10 @@ namespace {
 
 class ResourceLocation : public FmiTest {
 protected:
-    ResourceLocation() { owner.functions = &host.callbacks; }
-
     // The converted path, with every byte up to its terminator (a decoded
     // %00 stays in the string); "(null)" for no path.
     std::string convert(const char* location) {
-        char* path = fmi::convertResourceLocation(&owner, location);
+        char* path = fmi2::convertResourceLocation(&host.callbacks, location);
         if (path == nullptr) {
             return "(null)";
         }
@@ -25,8 +23,6 @@ protected:
         countingFree(path);
         return bytes;
     }
-
-    ModelInstance owner{};
 };
 
 TEST_F(ResourceLocation, ConvertsEveryFormOfLocation) {
@@ -65,7 +61,7 @@ TEST_F(ResourceLocation, ConvertsEveryFormOfLocation) {
 TEST_F(ResourceLocation, NoPathForNothingToConvert) {
     EXPECT_EQ(convert(nullptr), "(null)");
     EXPECT_EQ(convert(""), "(null)");
-    EXPECT_EQ(fmi::convertResourceLocation(nullptr, "file:///D:/x"), nullptr);
+    EXPECT_EQ(fmi2::convertResourceLocation(nullptr, "file:///D:/x"), nullptr);
     EXPECT_EQ(allocationLedger().allocationCount(), 0);
 }
 
@@ -90,10 +86,7 @@ TEST_F(ResourceLocation, FailedAllocationGivesNoPath) {
 TEST_F(ResourceLocation, MissingAllocatorGivesNoPath) {
     const fmi2CallbackFunctions noAllocator{&recordingLogger, nullptr, &countingFree, nullptr,
                                             &host.log};
-    owner.functions = &noAllocator;
-    EXPECT_EQ(fmi::convertResourceLocation(&owner, "D:/x"), nullptr);
-    owner.functions = nullptr;
-    EXPECT_EQ(fmi::convertResourceLocation(&owner, "D:/x"), nullptr);
+    EXPECT_EQ(fmi2::convertResourceLocation(&noAllocator, "D:/x"), nullptr);
 }
 
 }  // namespace

@@ -25,8 +25,8 @@ protected:
         instance.reset();
         FmiTest::TearDown();
     }
-    ModelInstance& data() { return record(instance); }
-    double* modelData() { return record(instance).modelData; }
+    fmi2::Instance& data() { return record(instance); }
+    double* modelData() { return record(instance).model.state.values; }
 
     InstanceHandle instance;
 };
@@ -39,12 +39,12 @@ TEST_F(ValueAccess, RealsTravelUnchangedThroughEveryReference) {
         values.push_back(vr % 3 == 0 ? -0.0 : 1.0 / (vr + 0.5));
     }
     values[7] = kNaN;
-    values[runtime::kSpareSlot] = -kInf;
+    values[equations::kSpareSlot] = -kInf;
     ASSERT_EQ(api.fmi2SetReal(instance.get(), vrs.data(), vrs.size(), values.data()), fmi2OK);
     std::vector<double> back(runtime::kModelDataSize, 1.0);
     ASSERT_EQ(api.fmi2GetReal(instance.get(), vrs.data(), vrs.size(), back.data()), fmi2OK);
     EXPECT_TRUE(sameBits(back, values));
-    EXPECT_TRUE(sameBits(modelData()[runtime::kSpareSlot], -kInf));
+    EXPECT_TRUE(sameBits(modelData()[equations::kSpareSlot], -kInf));
 }
 
 TEST_F(ValueAccess, IntegersTruncateTowardZeroAndOutOfRangeGivesTheMostNegative) {
@@ -118,20 +118,20 @@ TEST_F(ValueAccess, WritingAParameterRaisesTheFlagInEveryType) {
         ASSERT_EQ(api.fmi2SetReal(instance.get(), &vr, 1, &real), fmi2OK);
         ASSERT_EQ(api.fmi2SetInteger(instance.get(), &vr, 1, &integer), fmi2OK);
         ASSERT_EQ(api.fmi2SetBoolean(instance.get(), &vr, 1, &boolean), fmi2OK);
-        EXPECT_EQ(data().parametersChanged, 0) << vr;
+        EXPECT_EQ(data().model.state.parametersChanged, 0) << vr;
     }
     for (fmi2ValueReference vr :
          {valueReferenceOf("level.capacity"), valueReferenceOf("parameters[23]"),
           valueReferenceOf("parameters[46]")}) {
-        data().parametersChanged = 0;
+        data().model.state.parametersChanged = 0;
         ASSERT_EQ(api.fmi2SetReal(instance.get(), &vr, 1, &real), fmi2OK);
-        EXPECT_EQ(data().parametersChanged, 1) << vr;
-        data().parametersChanged = 0;
+        EXPECT_EQ(data().model.state.parametersChanged, 1) << vr;
+        data().model.state.parametersChanged = 0;
         ASSERT_EQ(api.fmi2SetInteger(instance.get(), &vr, 1, &integer), fmi2OK);
-        EXPECT_EQ(data().parametersChanged, 1) << vr;
-        data().parametersChanged = 0;
+        EXPECT_EQ(data().model.state.parametersChanged, 1) << vr;
+        data().model.state.parametersChanged = 0;
         ASSERT_EQ(api.fmi2SetBoolean(instance.get(), &vr, 1, &boolean), fmi2OK);
-        EXPECT_EQ(data().parametersChanged, 1) << vr;
+        EXPECT_EQ(data().model.state.parametersChanged, 1) << vr;
     }
 }
 
@@ -225,7 +225,7 @@ TEST_F(ValueAccess, StringsAreNotSupported) {
 
 TEST_F(ValueAccess, ContinuousStatesComeAsABlockOfExactlyTwenty) {
     for (int i = 0; i < 20; ++i) {
-        data().states[i] = 0.25 * i - 1.0;
+        modelData()[equations::kStatesStart + i] = 0.25 * i - 1.0;
     }
     double x[21];
     for (double& v : x) v = -7.0;

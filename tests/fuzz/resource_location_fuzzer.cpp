@@ -10,7 +10,6 @@
 #include <cstring>
 #include <string>
 
-#include "fmi2/model_instance.h"
 #include "fmi2/resource_location.h"
 #include "support/host_fixture.h"
 
@@ -62,12 +61,6 @@ std::string expectedPath(const std::string& location) {
     return path;
 }
 
-tarvo::ModelInstance* hostRecord(const fmi2CallbackFunctions* functions) {
-    static tarvo::ModelInstance record;  // zero: only `functions` is read
-    record.functions = functions;
-    return &record;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -84,9 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                  &tarvo::testing::countingFree, nullptr, &log};
     tarvo::testing::AllocationLedger& ledger = allocationLedger();
     ledger.reset();
-    const tarvo::ModelInstance* record = hostRecord(&callbacks);
 
-    char* path = tarvo::fmi::convertResourceLocation(record, location);
+    char* path = tarvo::fmi2::convertResourceLocation(&callbacks, location);
     if (text.empty()) {
         if (path != nullptr || ledger.allocationCount() != 0) fail("empty location gave a path");
     } else {
@@ -110,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The same with the allocation failing: null, and nothing held.
     ledger.failAllAllocations(true);
-    path = tarvo::fmi::convertResourceLocation(record, location);
+    path = tarvo::fmi2::convertResourceLocation(&callbacks, location);
     if (path != nullptr) fail("a path without memory");
     ledger.failAllAllocations(false);
     if (ledger.outstanding() != 0 || ledger.unknownFrees() != 0) fail("memory left allocated");

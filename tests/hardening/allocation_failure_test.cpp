@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fmi2/instance.h"
 #include "fmi2/logging.h"
-#include "fmi2/model_instance.h"
 #include "support/host_test.h"
 #include "support/linked_api.h"
 
@@ -59,7 +59,7 @@ protected:
         if (first) {
             const bool pathLost = strikes(failAt, before, 3);
             outcome.firstHasPath =
-                static_cast<ModelInstance*>(first.get())->resourcePath != nullptr;
+                static_cast<fmi2::Instance*>(first.get())->host.resourcePath != nullptr;
             EXPECT_EQ(outcome.firstHasPath, !pathLost);
             startInstance(first.get());
             EXPECT_EQ(api.fmi2DoStep(first.get(), 0.0, 1e-5, fmi2True), fmi2OK);
@@ -136,7 +136,7 @@ TEST_F(AllocationFailure, EachAllocationOfAWholeLifeFailsInTurn) {
     const LifeOutcome clean = live(0);
     ASSERT_TRUE(clean.firstInstance && clean.firstHasPath && clean.secondInstance &&
                 clean.snapshotTaken);
-    ASSERT_EQ(clean.messages, std::vector<std::string>{fmi::kCoSimulationOnly});
+    ASSERT_EQ(clean.messages, std::vector<std::string>{fmi2::kCoSimulationOnly});
     // record, name, path; snapshot; record, name; own snapshot; record,
     // name, path of the refused Model Exchange instance.
     ASSERT_EQ(clean.allocations, 10);
@@ -145,16 +145,16 @@ TEST_F(AllocationFailure, EachAllocationOfAWholeLifeFailsInTurn) {
     // of the Model Exchange instance (which fails for want of memory itself
     // when its record or name cannot be had).
     const std::vector<std::vector<std::string>> expected = {
-        {fmi::kOutOfMemoryInstance, fmi::kCoSimulationOnly},  // 1 first record
-        {fmi::kOutOfMemoryName, fmi::kCoSimulationOnly},      // 2 first name
-        {fmi::kCoSimulationOnly},                             // 3 first path: none, no message
-        {fmi::kSnapshotAllocationFailed, fmi::kCoSimulationOnly},  // 4 snapshot
-        {fmi::kOutOfMemoryInstance, fmi::kCoSimulationOnly},       // 5 second record
-        {fmi::kOutOfMemoryName, fmi::kCoSimulationOnly},           // 6 second name
-        {fmi::kSnapshotAllocationFailed, fmi::kCoSimulationOnly},  // 7 second's snapshot
-        {fmi::kOutOfMemoryInstance},                               // 8 refused record
-        {fmi::kOutOfMemoryName},                                   // 9 refused name
-        {fmi::kCoSimulationOnly},                                  // 10 refused path
+        {fmi2::kOutOfMemoryInstance, fmi2::kCoSimulationOnly},  // 1 first record
+        {fmi2::kOutOfMemoryName, fmi2::kCoSimulationOnly},      // 2 first name
+        {fmi2::kCoSimulationOnly},                              // 3 first path: none, no message
+        {fmi2::kSnapshotAllocationFailed, fmi2::kCoSimulationOnly},  // 4 snapshot
+        {fmi2::kOutOfMemoryInstance, fmi2::kCoSimulationOnly},       // 5 second record
+        {fmi2::kOutOfMemoryName, fmi2::kCoSimulationOnly},           // 6 second name
+        {fmi2::kSnapshotAllocationFailed, fmi2::kCoSimulationOnly},  // 7 second's snapshot
+        {fmi2::kOutOfMemoryInstance},                                // 8 refused record
+        {fmi2::kOutOfMemoryName},                                    // 9 refused name
+        {fmi2::kCoSimulationOnly},                                   // 10 refused path
     };
     for (int failAt = 1; failAt <= clean.allocations; ++failAt) {
         SCOPED_TRACE("allocation " + std::to_string(failAt) + " failing");
@@ -176,8 +176,8 @@ TEST_F(AllocationFailure, NoMemoryAtAll) {
     EXPECT_EQ(host.instantiateRaw("a"), nullptr);
     EXPECT_EQ(host.instantiateRaw("b", fmi2ModelExchange), nullptr);
     ASSERT_EQ(host.log.size(), 2u);
-    EXPECT_EQ(host.log.records[0].format, fmi::kOutOfMemoryInstance);
-    EXPECT_EQ(host.log.records[1].format, fmi::kOutOfMemoryInstance);
+    EXPECT_EQ(host.log.records[0].format, fmi2::kOutOfMemoryInstance);
+    EXPECT_EQ(host.log.records[1].format, fmi2::kOutOfMemoryInstance);
     EXPECT_EQ(host.log.records[1].instanceName, "b");
     EXPECT_EQ(allocationLedger().allocationCount(), 2);
 
@@ -191,7 +191,7 @@ TEST_F(AllocationFailure, NoMemoryAtAll) {
         EXPECT_EQ(snapshot, nullptr);
     }
     EXPECT_EQ(host.log.size(), 5u);
-    EXPECT_EQ(host.log.last().format, fmi::kSnapshotAllocationFailed);
+    EXPECT_EQ(host.log.last().format, fmi2::kSnapshotAllocationFailed);
     // Without memory the instance still steps: nothing else allocates.
     const int allocations = allocationLedger().allocationCount();
     EXPECT_EQ(api.fmi2DoStep(instance.get(), 0.0, 1e-5, fmi2True), fmi2OK);

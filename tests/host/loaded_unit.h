@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "fmi2/model_instance.h"
+#include "runtime/model.h"
 #include "support/host_test.h"
 
 namespace tarvo::testing {
@@ -54,7 +54,7 @@ protected:
         return value;
     }
     double clockOf(TestHost& of, fmi2Component instance) {
-        return snapshotField<double>(of, instance, offsetof(ModelInstance, currentTime));
+        return snapshotField<double>(of, instance, offsetof(runtime::ModelState, currentTime));
     }
 
     TestHost host{loadedUnit().api};

@@ -19,34 +19,38 @@ namespace {
 class ModelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::memset(&m, 0, sizeof m);
-        runtime::bindSections(m);
-        m.stepSize = 1e-6;
-        m.initialPhase = 1;
-        m.majorStep = 1;
-        runtime::setStartValues(m);
+        runtime::resetModel(m);
+        runtime::setStartValues(m.state.values);
     }
 
-    void initialise() { ASSERT_EQ(runtime::initializeModel(m), 1); }
+    void initialise() { runtime::initializeModel(m); }
 
     // One integration step towards target, with the invariants of the
     // current parameters and inputs.
-    static int rk4(ModelInstance& instance, double target) {
+    static void rk4(runtime::Model& model, double target) {
         equations::StepInvariants invariants;
-        equations::prepareStepInvariants(instance, invariants);
-        return runtime::rk4Step(instance, target, invariants);
+        equations::prepareStepInvariants(model.state.values, model.scratch, invariants);
+        runtime::rk4Step(model, runtime::planStepRun(model.state, target), invariants);
     }
-    int rk4(double target) { return rk4(m, target); }
+    void rk4(double target) { rk4(m, target); }
+
+    // One step towards target and the outputs after it, as a run ends.
+    static void stepAndOutputs(runtime::Model& model, double target) {
+        rk4(model, target);
+        equations::evaluateOutputEquations(model.state.values);
+    }
 
     // Runs the dynamic equations once more on the current data.
-    void evaluate() { equations::evaluateDynamicEquations(m); }
+    void evaluate() { equations::evaluateDynamicEquations(m.state.values, m.scratch); }
 
-    double* P() { return m.parameters; }
-    double* V() { return m.variables; }
-    double* S() { return m.states; }
-    double* R() { return m.rates; }
+    double* C() { return m.state.values + equations::kConstantsStart; }
+    double* P() { return m.state.values + equations::kParametersStart; }
+    double* IV() { return m.state.values + equations::kInitialValuesStart; }
+    double* V() { return m.state.values + equations::kVariablesStart; }
+    double* S() { return m.state.values + equations::kStatesStart; }
+    double* R() { return m.state.values + equations::kRatesStart; }
 
-    ModelInstance m;
+    runtime::Model m;
 };
 
 bool sameBits(double a, double b) {
@@ -55,31 +59,28 @@ bool sameBits(double a, double b) {
 
 TEST_F(ModelTest, SetUpLoadsConstantDefaultsAndZeroStartValues) {
     using runtime::valueReferenceOf;
-    EXPECT_EQ(m.modelData[valueReferenceOf("pi")], 3.141592653589793);
+    EXPECT_EQ(m.state.values[valueReferenceOf("pi")], 3.141592653589793);
     for (uint32_t i = 0; i < runtime::kParameterCount; ++i) {
         EXPECT_TRUE(sameBits(P()[i], runtime::kParameterDefaults[i])) << "P[" << i << "]";
     }
-    EXPECT_EQ(m.modelData[valueReferenceOf("level.capacity")], 2500.0);
-    EXPECT_EQ(m.modelData[valueReferenceOf("pattern.selector")], 2.0);
-    EXPECT_EQ(m.modelData[valueReferenceOf("parameters[46]")], 100000.0);
+    EXPECT_EQ(m.state.values[valueReferenceOf("level.capacity")], 2500.0);
+    EXPECT_EQ(m.state.values[valueReferenceOf("pattern.selector")], 2.0);
+    EXPECT_EQ(m.state.values[valueReferenceOf("parameters[46]")], 100000.0);
     for (uint32_t vr = runtime::kInitialValuesStart; vr < runtime::kModelDataSize; ++vr) {
-        EXPECT_EQ(m.modelData[vr], 0.0) << vr;
+        EXPECT_EQ(m.state.values[vr], 0.0) << vr;
     }
 }
 
-TEST_F(ModelTest, SetUpDiscardsHostValuesAndRebuildsIdenticalViews) {
+TEST_F(ModelTest, SetUpDiscardsHostValuesButNotVariables) {
     P()[0] = 1.0;
-    m.initialValues[3] = 4.0;
+    IV()[3] = 4.0;
     S()[3] = 4.0;
     V()[10] = 9.0;  // a variable: set-up leaves it alone
-    equations::MatrixViews before;
-    std::memcpy(&before, &m.matrixViews, sizeof before);
-    runtime::setStartValues(m);
+    runtime::setStartValues(m.state.values);
     EXPECT_EQ(P()[0], 2500.0);
-    EXPECT_EQ(m.initialValues[3], 0.0);
+    EXPECT_EQ(IV()[3], 0.0);
     EXPECT_EQ(S()[3], 0.0);
     EXPECT_EQ(V()[10], 9.0);
-    EXPECT_EQ(std::memcmp(&before, &m.matrixViews, sizeof before), 0);
 }
 
 TEST_F(ModelTest, InitialisationWithDefaults) {
@@ -121,13 +122,11 @@ TEST_F(ModelTest, InitialisationWithDefaults) {
     EXPECT_EQ(V()[130], -0.08);
     EXPECT_EQ(V()[131], 0.0);
     EXPECT_EQ(V()[127], 0.0);
-    EXPECT_EQ(m.evaluationCount, 1);
-    EXPECT_EQ(m.initialPhase, 0);
-    EXPECT_EQ(m.initializationRunning, 0);
+    EXPECT_EQ(m.state.evaluationCount, 1);
 }
 
 TEST_F(ModelTest, InitialValuesBecomeStatesAndHostStatesAreReplaced) {
-    m.initialValues[3] = 1.5;
+    IV()[3] = 1.5;
     S()[4] = 2.0;
     initialise();
     EXPECT_EQ(S()[3], 1.5);
@@ -232,7 +231,7 @@ TEST_F(ModelTest, DriveValuesAreClampedToTheirLimits) {
 TEST_F(ModelTest, QuantisationRoundsHalvesAwayFromZero) {
     initialise();
     // C[0] = 0.5 and P[18] = 1 make V[65] = S[8] exactly.
-    m.constants[0] = 0.5;
+    C()[0] = 0.5;
     P()[18] = 1.0;
     const double values[] = {2.3, 2.5, -2.3, -2.5, 0.0, 3e9};
     const double rounded[] = {2.0, 3.0, -2.0, -3.0, 0.0, -2147483648.0};
@@ -253,15 +252,17 @@ TEST_F(ModelTest, QuantisationRoundsHalvesAwayFromZero) {
 TEST_F(ModelTest, SingularDiagonalMatrixLeavesItsInverseAsItWas) {
     initialise();
     double inverse[4];
-    std::memcpy(inverse, m.matrixViews.T2.data, sizeof inverse);
+    std::memcpy(inverse, (m.scratch.matrixStorage + equations::place::kT2.first), sizeof inverse);
     EXPECT_EQ(inverse[0], 1.0 / 0.829);
 
     P()[12] = -P()[8];  // P[8] + P[12] = 0
     S()[3] = 2.0;
     initialise();
     EXPECT_EQ(V()[31], 0.0);
-    EXPECT_EQ(std::memcmp(inverse, m.matrixViews.T2.data, sizeof inverse), 0);
-    EXPECT_EQ(R()[5], inverse[0] * m.initialValues[3] + inverse[1] * S()[4]);
+    EXPECT_EQ(std::memcmp(inverse, (m.scratch.matrixStorage + equations::place::kT2.first),
+                          sizeof inverse),
+              0);
+    EXPECT_EQ(R()[5], inverse[0] * IV()[3] + inverse[1] * S()[4]);
 }
 
 TEST_F(ModelTest, InputsReachTheModelOnlyThroughTheirCopies) {
@@ -279,14 +280,13 @@ TEST_F(ModelTest, StepCountsFourEvaluationsAndShortensTheLastStep) {
     const double t0 = 0.0;
     const double target = 2.5e-6;
     int steps = 0;
-    while (target > m.currentTime) {
-        ASSERT_EQ(runtime::doModelStep(m, m.currentTime, target), 1);
+    while (target > m.state.currentTime) {
+        rk4(target);
         ++steps;
-        EXPECT_EQ(m.majorStep, 1);
     }
     EXPECT_EQ(steps, 3);
-    EXPECT_EQ(m.evaluationCount, 1 + 4 * 3);
-    EXPECT_EQ(m.currentTime, target);
+    EXPECT_EQ(m.state.evaluationCount, 1 + 4 * 3);
+    EXPECT_EQ(m.state.currentTime, target);
     // S[0] integrates the constant rate 7.
     EXPECT_NEAR(S()[0], 7.0 * (target - t0), 1e-18);
 }
@@ -297,63 +297,54 @@ TEST_F(ModelTest, StepCountsFourEvaluationsAndShortensTheLastStep) {
 TEST_F(ModelTest, AnInputWrittenBetweenStepsActsFromTheSecondStage) {
     initialise();
     V()[135] = 1.0;  // channel A input, written between two steps
-    ModelInstance seen = m;
-    runtime::bindSections(seen);
-    equations::setupMatrixViews(seen);
-    equations::evaluateDynamicEquations(seen);
-    ASSERT_NE(seen.rates[12], R()[12]);
-    ASSERT_EQ(rk4(1.0), 1);
-    ASSERT_EQ(rk4(seen, 1.0), 1);
-    EXPECT_EQ(m.currentTime, 1e-6);
-    EXPECT_NE(S()[12], seen.states[12]);
+    runtime::Model seen = m;
+    equations::evaluateDynamicEquations(seen.state.values, seen.scratch);
+    const double* seenRates = seen.state.values + equations::kRatesStart;
+    const double* seenStates = seen.state.values + equations::kStatesStart;
+    ASSERT_NE(seenRates[12], R()[12]);
+    rk4(1.0);
+    rk4(seen, 1.0);
+    EXPECT_EQ(m.state.currentTime, 1e-6);
+    EXPECT_NE(S()[12], seenStates[12]);
 }
 
 TEST_F(ModelTest, StopTimeCapsTheStep) {
     initialise();
-    m.stopTimeDefined = 1;
-    m.stopTime = 0.4e-6;
-    ASSERT_EQ(rk4(1.0), 1);
-    EXPECT_EQ(m.currentTime, 0.4e-6);
+    m.state.stopTimeDefined = 1;
+    m.state.stopTime = 0.4e-6;
+    rk4(1.0);
+    EXPECT_EQ(m.state.currentTime, 0.4e-6);
 }
 
 TEST_F(ModelTest, ReinitialisationRestartsFromInitialValuesAndKeepsTheClock) {
     initialise();
-    m.initialValues[2] = 0.75;
-    for (int i = 0; i < 5; ++i) runtime::doModelStep(m, m.currentTime, 1.0);
-    const double clock = m.currentTime;
+    IV()[2] = 0.75;
+    for (int i = 0; i < 5; ++i) stepAndOutputs(m, 1.0);
+    const double clock = m.state.currentTime;
     P()[2] = 3.0;
     initialise();
-    EXPECT_EQ(m.currentTime, clock);
+    EXPECT_EQ(m.state.currentTime, clock);
     EXPECT_EQ(S()[2], 0.75);
     EXPECT_EQ(S()[0], 0.0);
     EXPECT_EQ(R()[0], 3.0);
-    EXPECT_EQ(m.evaluationCount, 1);
+    EXPECT_EQ(m.state.evaluationCount, 1);
     // Nothing of the earlier steps reaches the next one: it ends as the
     // first step of an instance initialised afresh from the same values.
-    ModelInstance fresh;
-    std::memset(&fresh, 0, sizeof fresh);
-    runtime::bindSections(fresh);
-    fresh.stepSize = 1e-6;
-    runtime::setStartValues(fresh);
-    std::memcpy(fresh.parameters, P(), runtime::kParameterCount * sizeof(double));
-    std::memcpy(fresh.initialValues, m.initialValues,
+    runtime::Model fresh;
+    runtime::resetModel(fresh);
+    runtime::setStartValues(fresh.state.values);
+    std::memcpy(fresh.state.values + equations::kParametersStart, P(),
+                runtime::kParameterCount * sizeof(double));
+    std::memcpy(fresh.state.values + equations::kInitialValuesStart, IV(),
                 runtime::kInitialValueCount * sizeof(double));
-    ASSERT_EQ(runtime::initializeModel(fresh), 1);
-    ASSERT_EQ(runtime::doModelStep(m, clock, 1.0), 1);
-    ASSERT_EQ(runtime::doModelStep(fresh, clock, 1.0), 1);
-    for (uint32_t vr = 0; vr < runtime::kModelDataSize; ++vr) {
-        EXPECT_TRUE(sameBits(m.modelData[vr], fresh.modelData[vr])) << "value reference " << vr;
+    runtime::initializeModel(fresh);
+    fresh.state.currentTime = clock;
+    stepAndOutputs(m, 1.0);
+    stepAndOutputs(fresh, 1.0);
+    for (uint32_t vr = 0; vr < runtime::kValueCount; ++vr) {
+        EXPECT_TRUE(sameBits(m.state.values[vr], fresh.state.values[vr]))
+            << "value reference " << vr;
     }
-}
-
-TEST_F(ModelTest, TerminationOnlyRecordsTheTime) {
-    initialise();
-    runtime::doModelStep(m, 0.0, 1.0);
-    double data[runtime::kModelDataSize];
-    std::memcpy(data, m.modelData, sizeof data);
-    EXPECT_EQ(runtime::terminateModel(m, 5.0), 1);
-    EXPECT_EQ(m.currentTime, 5.0);
-    EXPECT_EQ(std::memcmp(data, m.modelData, sizeof data), 0);
 }
 
 }  // namespace

@@ -118,18 +118,18 @@ std::string modelDescriptionXml(const Options& options) {
     xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         << "<fmiModelDescription\n"
         << "  fmiVersion=\"2.0\"\n"
-        << "  modelName=\"" << fmi::kModelName << "\"\n"
-        << "  guid=\"" << fmi::kModelGuid << "\"\n"
+        << "  modelName=\"" << runtime::kModelName << "\"\n"
+        << "  guid=\"" << runtime::kModelGuid << "\"\n"
         << "  description=\"" << escape(kModelSummary) << "\"\n"
         << "  version=\"" << TARVO_VERSION << "\"\n"
-        << "  generationTool=\"" << fmi::kModelName << " model description generator "
+        << "  generationTool=\"" << runtime::kModelName << " model description generator "
         << TARVO_VERSION << "\"\n"
         << "  generationDateAndTime=\"" << escape(options.date) << "\"\n"
         << "  variableNamingConvention=\"structured\"\n"
         << "  numberOfEventIndicators=\"0\">\n";
 
     xml << "  <CoSimulation\n"
-        << "    modelIdentifier=\"" << fmi::kModelName << "\"\n"
+        << "    modelIdentifier=\"" << runtime::kModelName << "\"\n"
         << "    canHandleVariableCommunicationStepSize=\"true\"\n"
         << "    canGetAndSetFMUstate=\"true\"\n"
         << "    canSerializeFMUstate=\"false\"\n"
@@ -219,13 +219,13 @@ std::string documentationHtml(const Options& options) {
     std::ostringstream html;
     html
         << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-        << "<title>" << fmi::kModelName << "</title>\n"
+        << "<title>" << runtime::kModelName << "</title>\n"
         << "<style>body{font-family:sans-serif;max-width:70em;margin:2em auto;line-height:1.4}"
            "table{border-collapse:collapse;margin-bottom:1.5em}"
            "td,th{border:1px solid #bbb;padding:0.2em 0.5em;text-align:left;vertical-align:top}"
            "th{background:#eee}img{max-width:100%}</style>\n"
         << "</head>\n<body>\n"
-        << "<h1>" << fmi::kModelName << "</h1>\n"
+        << "<h1>" << runtime::kModelName << "</h1>\n"
         << "<p>An FMI 2.0 Co-Simulation unit, version " << TARVO_VERSION << ", generated "
         << escape(options.date) << ".</p>\n"
         << "<h2>What it does</h2>\n<p>" << escape(kModelSummary) << "</p>\n"
@@ -278,7 +278,7 @@ std::string documentationHtml(const Options& options) {
                 "that hide FMA); they round differently for about 1 argument in 1,500, and other "
                 "C libraries differ again. For the same bits on every machine use the portable "
                 "archive, <code>"
-             << fmi::kModelName
+             << runtime::kModelName
              << "-portable.fmu</code>, which brings its "
                 "own correctly rounded cos and sin.</p>\n"
              << "<p>Which cos and sin a machine runs: <code>python3 -c \"import math; "
@@ -295,10 +295,10 @@ std::string documentationHtml(const Options& options) {
     }
 
     html << "<h2>Platforms</h2>\n"
-         << "<p><code>binaries/linux64/" << fmi::kModelName
+         << "<p><code>binaries/linux64/" << runtime::kModelName
          << ".so</code> runs on 64-bit x86 "
             "Linux with glibc 2.17 or newer and needs only libc and libm. <code>binaries/win64/"
-         << fmi::kModelName
+         << runtime::kModelName
          << ".dll</code> runs on 64-bit Windows and needs only the C runtime "
             "<code>msvcrt.dll</code>, which every Windows has; it runs nothing when loaded or "
             "unloaded. Both are built from the same sources with the same arithmetic (SSE2, no "
@@ -318,10 +318,10 @@ std::string documentationHtml(const Options& options) {
          << "<p>The folder <code>sources/</code> of the archive holds everything needed: "
             "<code>cmake -S sources -B build &amp;&amp; cmake --build build</code> builds "
             "<code>build/"
-         << fmi::kModelName
+         << runtime::kModelName
          << ".so</code> (with <code>-DCMAKE_TOOLCHAIN_FILE"
             "</code> for MinGW-w64, <code>"
-         << fmi::kModelName
+         << runtime::kModelName
          << ".dll</code>). Any other build "
             "of the C++17 files listed in the model description works too, with the compiler's "
             "own flags: the sources themselves forbid contraction into fused multiply-add for "

@@ -328,7 +328,7 @@ TraceResult runScenario(const FmiApi& unit, const Scenario& scenario) {
     const fmi2CallbackFunctions callbacks = {logToStderr, allocateZeroed, freeAllocated, nullptr,
                                              const_cast<char*>(scenario.name.c_str())};
     fmi2Component instance =
-        unit.fmi2Instantiate(scenario.name.c_str(), fmi2CoSimulation, tarvo::fmi::kModelGuid,
+        unit.fmi2Instantiate(scenario.name.c_str(), fmi2CoSimulation, tarvo::runtime::kModelGuid,
                              "file:///tmp/res", &callbacks, fmi2False, fmi2False);
     if (instance == nullptr) {
         throw TraceError("fmi2Instantiate returned no instance");
