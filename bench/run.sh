@@ -66,7 +66,7 @@ if [ "$check" -eq 1 ]; then
   echo "instructions per internal step: $count (budget $budget)"
   # The budget holds with the C library's sincos for CPUs with FMA, which
   # glibc picks on nearly every x86-64 machine; its other variants take
-  # about 20 instructions more per call, which the unit cannot change.
+  # more instructions per call, which the unit cannot change.
   if [ -n "$sincos_variant" ] && [ "$sincos_variant" != "__sincos_fma" ]; then
     echo "the C library ran $sincos_variant: the budget is set for __sincos_fma, not checked" >&2
     exit 77
