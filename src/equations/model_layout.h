@@ -65,28 +65,28 @@ struct MatrixPlace {
 
 namespace place {
 
-constexpr MatrixPlace kPattern{Area::variables, 2, 5, 1};         // entries chosen by P[21]
-constexpr MatrixPlace kTriple{Area::variables, 12, 3, 1};         // chosen by the level left
-constexpr MatrixPlace kChannelA{Area::variables, 15, 2, 1};       // channel A vector
-constexpr MatrixPlace kChannelAScaled{Area::variables, 17, 2, 1}; // row vector A times R[7]
-constexpr MatrixPlace kRowA{Area::variables, 20, 1, 2};           // (P[5], -P[6])
-constexpr MatrixPlace kChannelB{Area::variables, 22, 2, 1};       // channel B vector
-constexpr MatrixPlace kChannelBScaled{Area::variables, 24, 2, 1}; // row vector B times R[7]
-constexpr MatrixPlace kRowB{Area::variables, 27, 1, 2};           // (P[5], P[6])
-constexpr MatrixPlace kDiagonal{Area::variables, 31, 2, 2};       // inverted into T2
-constexpr MatrixPlace kRotatedRates{Area::variables, 35, 2, 1};   // T4 R[5..6]
-constexpr MatrixPlace kRotatedPair{Area::variables, 37, 2, 1};    // T6 V[59..60]
-constexpr MatrixPlace kRotation{Area::variables, 39, 2, 2};       // (cos, -sin; sin, cos)
-constexpr MatrixPlace kOffsetStates{Area::variables, 43, 2, 1};   // S[5..6] + T1
-constexpr MatrixPlace kOffsets{Area::parameters, 13, 3, 1};       // P[13], P[14], P[15]
-constexpr MatrixPlace kDiagonalRates{Area::variables, 45, 2, 1};  // V[47..50] R[5..6]
-constexpr MatrixPlace kRateDiagonal{Area::variables, 47, 2, 2};   // diagonal of V[53]
-constexpr MatrixPlace kPose{Area::variables, 54, 4, 1};           // (V[43], V[44], 0, angle)
-constexpr MatrixPlace kPairSum{Area::variables, 59, 2, 1};        // both channel pairs summed
-constexpr MatrixPlace kPoseCopy{Area::variables, 61, 4, 1};       // the pose again
+constexpr MatrixPlace kPattern{Area::variables, 2, 5, 1};          // entries chosen by P[21]
+constexpr MatrixPlace kTriple{Area::variables, 12, 3, 1};          // chosen by the level left
+constexpr MatrixPlace kChannelA{Area::variables, 15, 2, 1};        // channel A vector
+constexpr MatrixPlace kChannelAScaled{Area::variables, 17, 2, 1};  // row vector A times R[7]
+constexpr MatrixPlace kRowA{Area::variables, 20, 1, 2};            // (P[5], -P[6])
+constexpr MatrixPlace kChannelB{Area::variables, 22, 2, 1};        // channel B vector
+constexpr MatrixPlace kChannelBScaled{Area::variables, 24, 2, 1};  // row vector B times R[7]
+constexpr MatrixPlace kRowB{Area::variables, 27, 1, 2};            // (P[5], P[6])
+constexpr MatrixPlace kDiagonal{Area::variables, 31, 2, 2};        // inverted into T2
+constexpr MatrixPlace kRotatedRates{Area::variables, 35, 2, 1};    // T4 R[5..6]
+constexpr MatrixPlace kRotatedPair{Area::variables, 37, 2, 1};     // T6 V[59..60]
+constexpr MatrixPlace kRotation{Area::variables, 39, 2, 2};        // (cos, -sin; sin, cos)
+constexpr MatrixPlace kOffsetStates{Area::variables, 43, 2, 1};    // S[5..6] + T1
+constexpr MatrixPlace kOffsets{Area::parameters, 13, 3, 1};        // P[13], P[14], P[15]
+constexpr MatrixPlace kDiagonalRates{Area::variables, 45, 2, 1};   // V[47..50] R[5..6]
+constexpr MatrixPlace kRateDiagonal{Area::variables, 47, 2, 2};    // diagonal of V[53]
+constexpr MatrixPlace kPose{Area::variables, 54, 4, 1};            // (V[43], V[44], 0, angle)
+constexpr MatrixPlace kPairSum{Area::variables, 59, 2, 1};         // both channel pairs summed
+constexpr MatrixPlace kPoseCopy{Area::variables, 61, 4, 1};        // the pose again
 constexpr MatrixPlace kChannelAPair{Area::variables, 101, 2, 1};
 constexpr MatrixPlace kChannelBPair{Area::variables, 115, 2, 1};
-constexpr MatrixPlace kInputs{Area::variables, 135, 2, 1};        // channel A, channel B
+constexpr MatrixPlace kInputs{Area::variables, 135, 2, 1};  // channel A, channel B
 constexpr MatrixPlace kStates3To4{Area::states, 3, 2, 1};
 constexpr MatrixPlace kRates3To4{Area::rates, 3, 2, 1};
 constexpr MatrixPlace kStates5To6{Area::states, 5, 2, 1};
@@ -109,7 +109,8 @@ constexpr int32_t endOf(const MatrixPlace& p) {
 
 constexpr int32_t kMatrixStorageSize = endOf(place::kT7);
 static_assert(endOf(place::kT1) == place::kT2.first && endOf(place::kT2) == place::kT3.first &&
-                  endOf(place::kT3) == place::kT4.first && endOf(place::kT4) == place::kT5.first &&
+                  endOf(place::kT3) == place::kT4.first &&
+                  endOf(place::kT4) == place::kT5.first &&
                   endOf(place::kT5) == place::kT6.first && endOf(place::kT6) == place::kT7.first,
               "T1 to T7 lie back to back");
 static_assert(kMatrixStorageSize == 22, "2 + 4 + 2 + 4 + 2 + 4 + 4 doubles");

@@ -28,9 +28,11 @@ FMI2_Export fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean /*tolera
     if (instance == nullptr) {
         return fmi2Error;
     }
-    return runtime::setUpExperiment(instance->model, startTime, stopTimeDefined, stopTime)
-               ? fmi2OK
-               : fmi2Error;
+    if (!runtime::takeExperiment(instance->model, startTime, stopTimeDefined, stopTime)) {
+        return fmi2Error;
+    }
+    runtime::loadStartValues(instance->model);
+    return fmi2OK;
 }
 
 FMI2_Export fmi2Status fmi2EnterInitializationMode(fmi2Component c) {

@@ -70,7 +70,7 @@ void resetModel(Model& model) {
     model.state.stepSize = kInternalStepSize;
 }
 
-bool setUpExperiment(Model& model, double startTime, int32_t stopTimeDefined, double stopTime) {
+bool takeExperiment(Model& model, double startTime, int32_t stopTimeDefined, double stopTime) {
     if (stopTimeDefined == 1 && std::isnan(stopTime)) {
         return false;
     }
@@ -80,8 +80,11 @@ bool setUpExperiment(Model& model, double startTime, int32_t stopTimeDefined, do
         state.stopTime = stopTime;
         state.stopTimeDefined = 1;
     }
-    setStartValues(state.values);
     return true;
+}
+
+void loadStartValues(Model& model) {
+    setStartValues(model.state.values);
 }
 
 void initializeModel(Model& model) {

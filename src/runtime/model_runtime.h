@@ -14,12 +14,15 @@ namespace tarvo::runtime {
 // The state of a new instance: all zero but the internal step of 1e-6.
 void resetModel(Model& model);
 
-// Records the experiment and loads the start values: pi, the parameter
-// defaults, zero initial values copied into the states. Only a stop time
-// given with stopTimeDefined exactly 1 is taken; once defined it is never
-// withdrawn. A NaN stop time is refused and changes nothing: no step could
-// be held to it. Returns whether the experiment was taken.
-bool setUpExperiment(Model& model, double startTime, int32_t stopTimeDefined, double stopTime);
+// Records the experiment's times. Only a stop time given with
+// stopTimeDefined exactly 1 is taken; once defined it is never withdrawn. A
+// NaN stop time is refused and changes nothing: no step could be held to
+// it. Returns whether the experiment was taken.
+bool takeExperiment(Model& model, double startTime, int32_t stopTimeDefined, double stopTime);
+
+// Loads the start values: pi, the parameter defaults, zero initial values
+// copied into the states. Variables keep their values.
+void loadStartValues(Model& model);
 
 // Brings the model data into its initial state from the start values,
 // parameters and inputs as written: initial, parameter-dependent, dynamic

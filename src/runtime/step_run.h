@@ -9,8 +9,8 @@
 namespace tarvo::runtime {
 
 struct StepRun {
-    double end;           // the end of the communication step
-    double target;        // where the last step ends: end, or the stop time before it
+    double end;     // the end of the communication step
+    double target;  // where the last step ends: end, or the stop time before it
     double stopTime;
     double stepSize;
     bool stopTimeDefined;
