@@ -22,17 +22,14 @@ reading its model description once per worker.
 
 import argparse
 import statistics
-import sys
 import tempfile
 import time
 from pathlib import Path
 
-REPOSITORY = Path(__file__).resolve().parents[1]
-sys.path.insert(0, str(REPOSITORY / "tools" / "simulate"))
+from simulate import study, unit_run
+from simulate.settings import DEFAULT_INPUTS, build_experiment
 
-import study  # noqa: E402
-import unit_run  # noqa: E402
-from settings import DEFAULT_INPUTS, build_experiment  # noqa: E402
+REPOSITORY = Path(__file__).resolve().parents[1]
 
 
 def experiment_for(model_description, stop_time):

@@ -9,7 +9,6 @@ The build folder is TARVO_BUILD_DIR, or build/ beside the tests.
 import json
 import os
 import subprocess
-import sys
 from pathlib import Path
 
 import fmpy
@@ -19,8 +18,6 @@ from fmpy.fmi2 import FMU2Slave
 REPOSITORY = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("TARVO_BUILD_DIR", REPOSITORY / "build"))
 VALUE_COUNT = 247
-
-sys.path.insert(0, str(REPOSITORY / "tools" / "simulate"))
 
 
 def platforms_required():
@@ -159,7 +156,7 @@ def values_at_communication_points(calls, instance=None):
             current = {}
             points.append(current)
         elif call["call"] == "fmi2GetReal" and current is not None and "value" in call:
-            current.update(zip(call["vr"], call["value"]))
+            current.update(zip(call["vr"], call["value"], strict=True))
     return points
 
 

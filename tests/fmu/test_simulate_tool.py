@@ -10,12 +10,11 @@ import time
 
 import pytest
 
-import simulate
-import single_run
+from simulate import cli, single_run
 
 
 def run_tool(fmu_path, output_dir, *arguments):
-    return simulate.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
+    return cli.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
                           *map(str, arguments)])
 
 
@@ -101,7 +100,7 @@ def test_a_run_of_years_says_so_and_ctrl_c_ends_it_with_one_line(fmu_path, tmp_p
     output_dir = tmp_path / "out"
     output_dir.mkdir()
     (output_dir / "results.csv").write_text("earlier run\n")
-    run = subprocess.Popen([sys.executable, simulate.__file__, "--fmu", str(fmu_path),
+    run = subprocess.Popen([sys.executable, "-m", "simulate", "--fmu", str(fmu_path),
                             "--output-dir", str(output_dir), "--stop-time", "1e9",
                             "--output-interval", "1e8"],
                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
@@ -124,7 +123,7 @@ def test_a_run_of_years_says_so_and_ctrl_c_ends_it_with_one_line(fmu_path, tmp_p
 
 def test_portable_option_simulates_the_portable_archive(tmp_path, capsys, monkeypatch):
     missing = tmp_path / "Tarvo_Unit-portable.fmu"
-    monkeypatch.setattr(simulate, "PORTABLE_FMU", missing)
-    assert simulate.main(["--portable", "--output-dir", str(tmp_path)]) == 2
+    monkeypatch.setattr(cli, "PORTABLE_FMU", missing)
+    assert cli.main(["--portable", "--output-dir", str(tmp_path)]) == 2
     error = capsys.readouterr().err
     assert f"no FMU at {missing}" in error and "--target fmu-portable" in error

@@ -12,13 +12,13 @@ import time
 
 import pytest
 
-import simulate
+from simulate import cli
 
 STOP = "0.02"
 
 
 def run_tool(fmu_path, output_dir, *arguments):
-    return simulate.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
+    return cli.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
                           "--stop-time", STOP, *map(str, arguments)])
 
 
@@ -167,7 +167,7 @@ def test_ctrl_c_ends_a_study_saying_how_many_cases_finished(fmu_path, tmp_path):
     output_dir = tmp_path / "out"
     output_dir.mkdir()
     (output_dir / "sweep.csv").write_text("earlier study\n")
-    tool = [sys.executable, simulate.__file__, "--fmu", str(fmu_path),
+    tool = [sys.executable, "-m", "simulate", "--fmu", str(fmu_path),
             "--output-dir", str(output_dir)]
     study = subprocess.Popen(tool + ["--workers", "1", "--vary", "level.capacity=1:100:50",
                                      "--stop-time", "0.2"],

@@ -16,7 +16,7 @@ from pathlib import Path
 
 import pytest
 
-import simulate
+from simulate import cli
 
 DASK = Path(sys.executable).parent / "dask"
 GRID = ["--vary", "level.capacity=20:420:3", "--vary", "channelB.input=-1,1",
@@ -33,7 +33,7 @@ def read_rows(path):
 
 def run_tool(fmu_path, output_dir, *arguments):
     """The main job as a separate process, as a user starts it."""
-    completed = subprocess.run([sys.executable, simulate.__file__, "--fmu", str(fmu_path),
+    completed = subprocess.run([sys.executable, "-m", "simulate", "--fmu", str(fmu_path),
                                 "--output-dir", str(output_dir), *arguments],
                                capture_output=True, text=True, timeout=300)
     return completed.returncode, completed.stderr
@@ -42,7 +42,7 @@ def run_tool(fmu_path, output_dir, *arguments):
 @pytest.fixture(scope="module")
 def local_rows(fmu_path, tmp_path_factory):
     output_dir = tmp_path_factory.mktemp("local")
-    assert simulate.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
+    assert cli.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
                           "--workers", "2", *GRID]) == 0
     return read_rows(output_dir / "sweep.csv")
 
@@ -74,10 +74,11 @@ class Cluster:
     def _start(self, name, *arguments):
         folder = self.folder / name
         folder.mkdir()
-        log = open(folder / "log", "w")
-        process = subprocess.Popen([str(DASK), *arguments, *self.tls], cwd=folder,
-                                   stdout=log, stderr=subprocess.STDOUT,
-                                   env={**os.environ, "DASK_TEMPORARY_DIRECTORY": str(folder)})
+        with open(folder / "log", "w") as log:
+            process = subprocess.Popen([str(DASK), *arguments, *self.tls], cwd=folder,
+                                       stdout=log, stderr=subprocess.STDOUT,
+                                       env={**os.environ,
+                                            "DASK_TEMPORARY_DIRECTORY": str(folder)})
         self.processes.append(process)
         return process
 
@@ -130,14 +131,18 @@ def test_separate_scheduler_and_workers_give_the_local_rows(cluster, fmu_path, t
                               cluster.address)
     assert status == 0, errors
     assert read_rows(tmp_path / "out" / "sweep.csv") == local_rows
-    # Every worker ran cases from its own folder, with the archive shipped to it.
+    # Every worker ran cases from its own folder, with the archive and the
+    # code of the client shipped to it, not with code of its own.
     for name in ("worker-1", "worker-2"):
         assert list((tmp_path / "cluster" / name).glob("**/tarvo-unit-*/modelDescription.xml"))
+    with cluster.client() as client:
+        code = client.run(lambda: sys.modules["simulate.unit_run"].__file__)
+    assert all("/simulate.zip/simulate/" in path for path in code.values()), code
 
 
 def test_a_killed_worker_loses_no_case(cluster, fmu_path, tmp_path, local_rows):
     victim = cluster.workers[0]
-    study = subprocess.Popen([sys.executable, simulate.__file__, "--fmu", str(fmu_path),
+    study = subprocess.Popen([sys.executable, "-m", "simulate", "--fmu", str(fmu_path),
                               "--output-dir", str(tmp_path / "out"), *GRID,
                               "--scheduler", cluster.address],
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)

@@ -10,7 +10,7 @@ import csv
 import math
 from pathlib import Path
 
-from unit_run import Experiment
+from .unit_run import Experiment
 
 DEFAULT_INPUTS = Path(__file__).resolve().parent / "default_inputs.csv"
 

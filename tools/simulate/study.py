@@ -3,7 +3,7 @@
 
 Each case runs on a fresh instance in a worker process. The client ships
 what the workers need: the archive always (no shared file system), and the
-code of a case (unit_run.py) to a cluster of its own. A worker that dies
+code of this package to a cluster of its own. A worker that dies
 loses nothing: Dask runs its cases again elsewhere, and every case is
 recorded once, in case order. Results appear only when the study ends.
 """
@@ -17,24 +17,29 @@ import sys
 import tempfile
 import time
 import uuid
+import zipfile
 from dataclasses import dataclass
 from pathlib import Path
 
 from distributed.diagnostics.plugin import WorkerPlugin
 
-import unit_run
-from result_files import (replace_folder, temporary_beside, temporary_folder_beside,
-                          write_results_csv)
-from settings import OptionError, StudyError
-from single_run import INTERRUPTED
-from sweep_output import plot_sweep, write_sweep_csv
+from . import unit_run
+from .result_files import (
+    replace_folder,
+    temporary_beside,
+    temporary_folder_beside,
+    write_results_csv,
+)
+from .settings import OptionError, StudyError
+from .single_run import INTERRUPTED
+from .sweep_output import plot_sweep, write_sweep_csv
 
 SWEEP_NAME = "sweep.csv"
 SWEEP_PLOT_NAME = "sweep.png"
 SERIES_FOLDER = "cases"
 # Names under which the archive and the code of a case reach the workers.
 ARCHIVE_PREFIX = "tarvo-unit-"
-CODE_PLUGIN = "tarvo-simulate-unit-run"
+CODE_PLUGIN = "tarvo-simulate-code"
 # How long to try reaching a scheduler before giving up.
 CONNECT_TIMEOUT_SECONDS = 20
 
@@ -143,16 +148,27 @@ def connected(choice):
         yield client, f"the cluster at {choice.scheduler} ({workers} worker{plural} now)", True
 
 
+def package_zip(folder):
+    """This package's code as a zip archive in folder, for Dask to put on the
+    path of a worker and import."""
+    package = Path(__file__).resolve().parent
+    path = Path(folder) / f"{__package__}.zip"
+    with zipfile.ZipFile(path, "w") as archive:
+        for source in sorted(package.glob("*.py")):
+            archive.write(source, f"{__package__}/{source.name}")
+    return path
+
+
 def ship(client, fmu, remote):
     """Sends the archive (named by its content hash) to every worker, present
-    and future, and to a cluster of its own also the code of a case."""
+    and future, and to a cluster of its own also the code of this package."""
     from distributed.diagnostics.plugin import SchedulerUploadFile, UploadFile
 
     data = fmu.read_bytes()
     archive_name = f"{ARCHIVE_PREFIX}{hashlib.sha256(data).hexdigest()[:16]}.fmu"
     with tempfile.TemporaryDirectory(prefix="simulate-") as staging:
         if remote:
-            code = unit_run.__file__
+            code = str(package_zip(staging))
             client.register_plugin(SchedulerUploadFile(code), name=CODE_PLUGIN)
             client.register_plugin(UploadFile(code), name=CODE_PLUGIN)
         archive = Path(staging) / archive_name
@@ -227,7 +243,7 @@ def run_study(fmu, experiment, table, choice, keep_series, output_dir):
             archive_name = ship(client, fmu, remote)
             token = uuid.uuid4().hex[:8]
             futures = [client.submit(unit_run.run_case, archive_name, experiment,
-                                     dict(zip(table.names, values)), keep_series,
+                                     dict(zip(table.names, values, strict=True)), keep_series,
                                      key=f"tarvo-case-{number}-{token}", pure=False)
                        for number, values in enumerate(table.rows, start=1)]
             failed = collect(futures, on_result)

@@ -3,7 +3,7 @@ output's final value against the varied variables, failed cases marked)."""
 
 import csv
 
-from result_files import number_text
+from .result_files import number_text
 
 # Distinct outputs in panels, as in results.png: channelX.out[2..6] repeat
 # out[0] and out[1].
@@ -27,7 +27,7 @@ def write_sweep_csv(path, table, results, outputs):
     with open(path, "w", newline="", encoding="utf-8") as file:
         writer = csv.writer(file)
         writer.writerow(sweep_header(table, outputs))
-        for number, (values, result) in enumerate(zip(table.rows, results), start=1):
+        for number, (values, result) in enumerate(zip(table.rows, results, strict=True), start=1):
             final = ([number_text(value) for value in result.final] if result.final
                      else [""] * len(outputs))
             writer.writerow([number] + [number_text(value) for value in values]

@@ -1,4 +1,5 @@
-"""The main job: simulate Tarvo_Unit.fmu under FMPy and write the results.
+"""The command line of ./simulate: simulate Tarvo_Unit.fmu under FMPy and
+write the results.
 
 A single run (the default) runs the unit's default experiment, or the stop
 time and output interval given, with an input profile for channelA.input and
@@ -15,11 +16,11 @@ to temporary files first and then renamed.
 
 import argparse
 import sys
+import traceback
 from pathlib import Path
 
-# DEFAULT_INPUTS and read_input_profile are also the tests' way to the profile.
-from settings import (DEFAULT_INPUTS, OptionError, StudyError, build_experiment,  # noqa: F401
-                      parse_start_values, read_input_profile)
+from .settings import DEFAULT_INPUTS, OptionError, StudyError, build_experiment, parse_start_values
+from .unit_run import UnitRefusal
 
 REPOSITORY = Path(__file__).resolve().parents[2]
 DEFAULT_FMU = REPOSITORY / "build" / "Tarvo_Unit.fmu"
@@ -86,6 +87,9 @@ def parse_arguments(argv):
     study.add_argument("--tls-key", metavar="PEM", help="this client's private key")
     study.add_argument("--keep-series", action="store_true",
                        help="also write each case's time series as cases/case-NNNN.csv")
+    parser.add_argument("--verbose", action="store_true",
+                        help="show the build's output and, when something fails, the "
+                             "traceback")
     return parser.parse_args(argv)
 
 
@@ -93,7 +97,7 @@ def run(argv=None):
     arguments = parse_arguments(argv)
     import fmpy
 
-    import cases
+    from . import cases
 
     fmu = Path(arguments.fmu or (PORTABLE_FMU if arguments.portable else DEFAULT_FMU))
     if not fmu.is_file():
@@ -108,7 +112,7 @@ def run(argv=None):
             option = "--" + given[0].replace("_", "-")
             raise OptionError(f"{option} belongs to a study: give --vary or --cases")
     else:
-        import study
+        from . import study
         choice = study.cluster_choice(arguments)
     experiment = build_experiment(model_description, arguments, start_values,
                                   held=table.names if table else ())
@@ -120,13 +124,14 @@ def run(argv=None):
         raise OptionError(f"--output-dir: cannot create {output_dir} ({error})") from None
 
     if table is None:
-        import single_run
+        from . import single_run
         return single_run.run_single(fmu, model_description, experiment, output_dir,
                                      arguments.inputs)
     return study.run_study(fmu, experiment, table, choice, arguments.keep_series, output_dir)
 
 
 def main(argv=None):
+    verbose = "--verbose" in (sys.argv[1:] if argv is None else argv)
     try:
         return run(argv)
     except OptionError as error:
@@ -139,10 +144,12 @@ def main(argv=None):
     except StudyError as error:
         print(f"simulate: error: {error}", file=sys.stderr)
         return 1
-    except Exception as error:  # the host reports a failed FMI call as an exception
+    except UnitRefusal as error:
         print(f"simulate: the simulation failed: {error}", file=sys.stderr)
         return 1
-
-
-if __name__ == "__main__":
-    sys.exit(main())
+    except Exception as error:
+        if verbose:
+            traceback.print_exc()
+        print(f"simulate: the simulation failed: {type(error).__name__}: {error}"
+              + ("" if verbose else " (--verbose shows where)"), file=sys.stderr)
+        return 1
