@@ -4,31 +4,19 @@ own folders (the code and the archive reach them only from the client). The
 same rows as a local cluster; with TLS, and a client without the cluster's
 certificate refused; a worker killed mid-study loses no case."""
 
-import contextlib
-import csv
-import json
 import os
 import signal
 import subprocess
 import sys
 import time
-from pathlib import Path
 
 import pytest
+from conftest import Cluster, read_rows
 
 from simulate import cli
 
-DASK = Path(sys.executable).parent / "dask"
 GRID = ["--vary", "level.capacity=20:420:3", "--vary", "channelB.input=-1,1",
         "--stop-time", "1"]
-
-
-def read_rows(path):
-    """sweep.csv without the wall times, which differ from run to run."""
-    with open(path, newline="") as file:
-        rows = list(csv.reader(file))
-    assert rows[0][-1] == "wall_s"
-    return [row[:-1] for row in rows]
 
 
 def run_tool(fmu_path, output_dir, *arguments):
@@ -45,73 +33,6 @@ def local_rows(fmu_path, tmp_path_factory):
     assert cli.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
                           "--workers", "2", *GRID]) == 0
     return read_rows(output_dir / "sweep.csv")
-
-
-class Cluster:
-    """A scheduler and workers as separate processes, each in its own folder."""
-
-    def __init__(self, folder, tls=()):
-        self.folder = folder
-        self.tls = list(tls)  # --tls-ca-file CA --tls-cert CERT --tls-key KEY
-        self.processes = []
-        scheduler_file = folder / "scheduler.json"
-        protocol = ["--protocol", "tls"] if tls else []
-        self.scheduler = self._start("scheduler", "scheduler", *protocol, "--host",
-                                     "127.0.0.1", "--port", "0", "--no-dashboard",
-                                     "--scheduler-file", str(scheduler_file))
-        deadline = time.monotonic() + 60
-        self.address = None
-        while self.address is None:
-            assert self.scheduler.poll() is None, self.log("scheduler")
-            assert time.monotonic() < deadline, "the scheduler did not start"
-            time.sleep(0.1)
-            with contextlib.suppress(OSError, ValueError, KeyError):
-                self.address = json.loads(scheduler_file.read_text())["address"]
-        self.workers = [self._start(f"worker-{n}", "worker", self.address, "--no-nanny",
-                                    "--nthreads", "1", "--host", "127.0.0.1",
-                                    "--no-dashboard") for n in (1, 2)]
-
-    def _start(self, name, *arguments):
-        folder = self.folder / name
-        folder.mkdir()
-        with open(folder / "log", "w") as log:
-            process = subprocess.Popen([str(DASK), *arguments, *self.tls], cwd=folder,
-                                       stdout=log, stderr=subprocess.STDOUT,
-                                       env={**os.environ,
-                                            "DASK_TEMPORARY_DIRECTORY": str(folder)})
-        self.processes.append(process)
-        return process
-
-    def log(self, name):
-        return (self.folder / name / "log").read_text()
-
-    def client(self):
-        from distributed import Client, Security
-        security = None
-        if self.tls:
-            ca, cert, key = self.tls[1], self.tls[3], self.tls[5]
-            security = Security(tls_ca_file=ca, tls_client_cert=cert, tls_client_key=key,
-                                require_encryption=True)
-        return Client(self.address, security=security, timeout=30)
-
-    def wait_for_workers(self):
-        """Waits for the workers; returns their addresses."""
-        with self.client() as client:
-            client.wait_for_workers(len(self.workers), timeout=60)
-            return list(client.scheduler_info()["workers"])
-
-    def stop(self):
-        """Workers first: a worker whose scheduler is gone waits for it."""
-        for group in (self.workers, [self.scheduler]):
-            for process in group:
-                if process.poll() is None:
-                    process.terminate()
-            for process in group:
-                try:
-                    process.wait(timeout=20)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
 
 
 @pytest.fixture
