@@ -283,7 +283,7 @@ def test_a_resume_with_other_options_or_another_archive_is_refused(
     portable = fmu_path.with_name("Tarvo_Unit-portable.fmu")
     assert cli.main(["--resume", str(copy), "--fmu", str(portable)]) == 2
     error = capsys.readouterr().err
-    assert f"{portable} is not the archive the study began with ({fmu_path}" in error
+    assert f"{portable} is not the archive the study began with ({fmu_path.resolve()}" in error
     assert error.count("\n") == 1
     # A new study over the unfinished one would lose it.
     assert cli.main(["--fmu", str(fmu_path), "--output-dir", str(copy), *arguments]) == 2

@@ -8,10 +8,12 @@ point to results.csv and a plot to results.png. Start values are given by
 variable name as NAME=VALUE.
 
 A study (--vary or --cases) runs many cases of the same experiment on a Dask
-cluster and writes one row per case to sweep.csv and a plot to sweep.png.
+cluster, keeps each result in its journal as it arrives, and writes one row
+per case to sweep.csv and a plot to sweep.png; --resume continues a stopped
+one.
 
-Result files appear only once the run or study has ended: they are written
-to temporary files first and then renamed.
+Result files are written to temporary files first and then renamed: a
+single run's appear only once it succeeded, a study's when it ends or stops.
 """
 
 import argparse
@@ -157,7 +159,7 @@ def open_journal(arguments, output_dir, state, fmu, table, experiment):
     path = output_dir / journal.JOURNAL_NAME
     if state.header is not None:
         recorded = state.header["definition"]
-        if arguments.resume is None and not state.finished:
+        if arguments.resume is None and state.results and not state.finished:
             raise OptionError(f"output folder {output_dir} holds an unfinished study "
                               f"({len(state.results)} of {state.case_count} cases finished): "
                               f"continue it with --resume {output_dir}, or move {path} away "
@@ -182,7 +184,7 @@ def open_journal(arguments, output_dir, state, fmu, table, experiment):
     staging = output_dir / study_module().SERIES_STAGING
     if staging.exists():
         shutil.rmtree(staging)
-    return journal.Journal.create(output_dir, journal.header_for(definition, fmu))
+    return journal.Journal.create(output_dir, journal.header_for(definition, fmu.resolve()))
 
 
 def study_module():
@@ -201,6 +203,9 @@ def run(argv=None):
         if not output_dir.is_dir():
             raise OptionError(f"--resume: no folder {output_dir}")
         defined = any(getattr(arguments, option) for option in DEFINING_OPTIONS)
+        if defined and not (arguments.vary or arguments.cases):
+            raise OptionError("--resume: options given with it define the whole study (its "
+                              "--vary or --cases too), or none of them")
     else:
         output_dir = Path(arguments.output_dir or DEFAULT_OUTPUT_DIR)
 

@@ -205,8 +205,12 @@ def read_journal(path):
                 raise damaged(path, number, f"no case {case!r} in this study")
             if case in state.results:
                 raise damaged(path, number, f"case {case} recorded twice")
-            state.results[case] = CaseResult(record["status"], record["message"],
-                                              record["final"], record["wall_s"])
+            try:
+                state.results[case] = CaseResult(str(record["status"]), str(record["message"]),
+                                                  [float(value) for value in record["final"]],
+                                                  float(record["wall_s"]))
+            except (KeyError, TypeError, ValueError):
+                raise damaged(path, number, "not a case's result") from None
         state.whole_length += len(line)
     return state
 
@@ -246,9 +250,10 @@ class FolderLock:
                               + "; wait for it to end or choose another --output-dir") from None
         os.ftruncate(self.descriptor, 0)
         os.write(self.descriptor, f"{os.getpid()}\n".encode())
-        for stale in self.folder.glob(TEMPORARY_PREFIX + "*"):
-            if stale.is_file():
-                stale.unlink(missing_ok=True)
+        for pattern in (f"{TEMPORARY_PREFIX}*", f"{TEMPORARY_PREFIX}*/{TEMPORARY_PREFIX}*"):
+            for stale in self.folder.glob(pattern):
+                if stale.is_file():
+                    stale.unlink(missing_ok=True)
 
     def release(self):
         if self.descriptor is not None:

@@ -263,7 +263,8 @@ def stopped_line(output_dir, journal, table, resume_command):
     show the cases finished so far, as the journal on the disk holds them."""
     with contextlib.suppress(Exception):  # the journal is the record; a full disk may refuse these
         state = read_journal(journal.path)
-        write_report(output_dir, table, state.results, state.header["definition"]["outputs"])
+        if state.results:
+            write_report(output_dir, table, state.results, state.header["definition"]["outputs"])
     with contextlib.suppress(Exception):
         journal.state = read_journal(journal.path)
     return (f"{len(journal.state.results)} of {len(table.rows)} cases finished, kept in "
@@ -291,11 +292,13 @@ def run_study(fmu, experiment, table, choice, keep_series, output_dir, journal,
             fsync_folder(staging)
 
     began = time.monotonic()
+    submitted = False
     try:
         if resumed:
             write_report(output_dir, table, journal.state.results, experiment.outputs)
         if pending:
             with connected(choice) as (client, where, remote):
+                submitted = True
                 print(f"simulate: {count} cases of {fmu.name} from {experiment.start_time:g} "
                       f"to {experiment.stop_time:g}, output interval "
                       f"{experiment.output_interval:g} ({steps} steps), on {where}"
@@ -322,6 +325,8 @@ def run_study(fmu, experiment, table, choice, keep_series, output_dir, journal,
               file=sys.stderr)
         return INTERRUPTED
     except (StudyError, JournalWriteError) as error:
+        if not submitted:  # no cluster to run on: nothing ran, nothing to report
+            raise
         raise StudyError(f"{error}; {stopped_line(output_dir, journal, table, resume_command)}"
                          ) from None
     except OSError as error:
