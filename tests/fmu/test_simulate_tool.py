@@ -1,4 +1,4 @@
-"""The main job's Python side: a short run writes the CSV and the plot; bad
+"""./simulate's single runs: a short run writes the CSV and the plot; bad
 options and input files end with a message, status 2 and no result files; a
 run of years says so up front and Ctrl-C ends it."""
 

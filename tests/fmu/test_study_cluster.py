@@ -20,7 +20,7 @@ GRID = ["--vary", "level.capacity=20:420:3", "--vary", "channelB.input=-1,1",
 
 
 def run_tool(fmu_path, output_dir, *arguments):
-    """The main job as a separate process, as a user starts it."""
+    """./simulate's study as a separate process, as a user starts it."""
     completed = subprocess.run([sys.executable, "-m", "simulate", "--fmu", str(fmu_path),
                                 "--output-dir", str(output_dir), *arguments],
                                capture_output=True, text=True, timeout=300)
