@@ -34,6 +34,7 @@ STUDIES = {
 # The study of the other tests: 24 cases.
 SMALL_STUDY = ["--vary", "level.capacity=20:2500:24", "--stop-time", "0.3"]
 KILLS_PER_STUDY = 7
+MINIMUM_KILLS = 24
 RESUMED = re.compile(r"; (\d+) finished before, resumed from the journal")
 
 
@@ -80,12 +81,16 @@ def reference(fmu_path, folder, arguments):
 def test_a_client_killed_at_random_moments_loses_nothing_and_reruns_nothing(
         cluster, fmu_path, tmp_path, capsys):
     generator = random.Random(20261209)
-    kills = resumed_cases = 0
-    for name, arguments in STUDIES.items():
-        arguments = [*arguments, "--scheduler", cluster.address]
-        expected = reference(fmu_path, tmp_path / f"{name}-reference", arguments)
+    kills = resumed_cases = studies = 0
+    # Every study once, and again until the kills reach their number.
+    while studies < len(STUDIES) or kills < MINIMUM_KILLS:
+        assert studies < 3 * len(STUDIES), f"only {kills} kills in {studies} studies"
+        name = list(STUDIES)[studies % len(STUDIES)]
+        arguments = [*STUDIES[name], "--scheduler", cluster.address]
+        expected = reference(fmu_path, tmp_path / f"{name}-{studies}-reference", arguments)
         capsys.readouterr()
-        folder = tmp_path / name
+        folder = tmp_path / f"{name}-{studies}"
+        studies += 1
         command = [*arguments, "--output-dir", str(folder)]
         killed = 0
         for attempt in range(3 * KILLS_PER_STUDY):
@@ -135,11 +140,10 @@ def test_a_client_killed_at_random_moments_loses_nothing_and_reruns_nothing(
         assert f"journal: {folder / journal.JOURNAL_NAME}" in out
         assert len(journalled(folder)) == len(expected) - 1
         if "--keep-series" in arguments:
-            for series in (tmp_path / f"{name}-reference" / "cases").iterdir():
+            for series in (tmp_path / f"{name}-{studies - 1}-reference" / "cases").iterdir():
                 assert (folder / "cases" / series.name).read_bytes() == series.read_bytes()
         assert sorted(p.name for p in folder.iterdir() if p.name.startswith(".study-")) == []
-    assert kills >= 20
-    print(f"\nclient kills: {kills}, cases resumed: {resumed_cases}")
+    print(f"\nclient kills: {kills}, cases resumed: {resumed_cases}, studies: {studies}")
 
 
 def wait_for_lines(folder, study, count):

@@ -200,12 +200,14 @@ def run(argv=None):
         if arguments.output_dir is not None and \
                 Path(arguments.output_dir).resolve() != output_dir.resolve():
             raise OptionError("--output-dir and --resume name different folders")
-        if not output_dir.is_dir():
-            raise OptionError(f"--resume: no folder {output_dir}")
         defined = any(getattr(arguments, option) for option in DEFINING_OPTIONS)
         if defined and not (arguments.vary or arguments.cases):
             raise OptionError("--resume: options given with it define the whole study (its "
                               "--vary or --cases too), or none of them")
+        # With the study's options, a study stopped before it made its folder
+        # starts there.
+        if not defined and not output_dir.is_dir():
+            raise OptionError(f"--resume: no folder {output_dir}")
     else:
         output_dir = Path(arguments.output_dir or DEFAULT_OUTPUT_DIR)
 
