@@ -1,6 +1,7 @@
 """./simulate's single runs: a short run writes the CSV and the plot; bad
 options and input files end with a message, status 2 and no result files; a
-run of years says so up front and Ctrl-C ends it."""
+run of years says so up front and Ctrl-C ends it; an unexpected failure is
+one line, with its traceback under --verbose."""
 
 import csv
 import signal
@@ -119,6 +120,20 @@ def test_a_run_of_years_says_so_and_ctrl_c_ends_it_with_one_line(fmu_path, tmp_p
     assert "earlier results left as they were" in errors
     assert sorted(p.name for p in output_dir.iterdir()) == ["results.csv"]
     assert (output_dir / "results.csv").read_text() == "earlier run\n"
+
+
+def test_an_unexpected_failure_is_one_line_and_verbose_shows_where(tmp_path, capsys):
+    not_an_archive = tmp_path / "unit.fmu"
+    not_an_archive.write_text("not a zip file\n")
+    arguments = ["--fmu", str(not_an_archive), "--output-dir", str(tmp_path / "out")]
+    assert cli.main(arguments) == 1
+    error = capsys.readouterr().err
+    assert error.startswith("simulate: the simulation failed: BadZipFile: ")
+    assert error.endswith(" (--verbose shows where)\n") and error.count("\n") == 1
+    assert cli.main([*arguments, "--verbose"]) == 1
+    error = capsys.readouterr().err
+    assert error.startswith("Traceback (most recent call last):")
+    assert error.splitlines()[-1].startswith("simulate: the simulation failed: BadZipFile: ")
 
 
 def test_portable_option_simulates_the_portable_archive(tmp_path, capsys, monkeypatch):
