@@ -174,13 +174,15 @@ def open_journal(arguments, output_dir, state, fmu, table, experiment):
             raise OptionError(f"--resume {output_dir}: the options given define another study "
                               f"than its journal's (they differ in {', '.join(parts)}); "
                               "resume without them, or choose another --output-dir")
-        if arguments.resume is not None:
-            return journal.Journal(path, state)
+    resumed = state.header is not None and arguments.resume is not None
     samples = round((experiment.stop_time - experiment.start_time) / experiment.output_interval)
     series_bytes = (samples + 1) * (1 + len(experiment.recorded)) * 25 if arguments.keep_series \
         else 0
-    journal.check_space(output_dir, journal.space_needed(len(table.rows), experiment.outputs,
+    remaining = len(table.rows) - (len(state.results) if resumed else 0)
+    journal.check_space(output_dir, journal.space_needed(remaining, experiment.outputs,
                                                          series_bytes))
+    if resumed:
+        return journal.Journal(path, state)
     staging = output_dir / study_module().SERIES_STAGING
     if staging.exists():
         shutil.rmtree(staging)

@@ -268,10 +268,16 @@ class Journal:
     def __init__(self, path, state):
         self.path = Path(path)
         self.state = state
-        self.descriptor = os.open(self.path, os.O_WRONLY | os.O_APPEND)
-        if state.torn:  # drop the torn last line before appending after it
-            os.ftruncate(self.descriptor, state.whole_length)
-            os.fsync(self.descriptor)
+        self.descriptor = None
+        try:
+            self.descriptor = os.open(self.path, os.O_WRONLY | os.O_APPEND)
+            if state.torn:  # drop the torn last line before appending after it
+                os.ftruncate(self.descriptor, state.whole_length)
+                os.fsync(self.descriptor)
+        except OSError as error:
+            self.close()
+            raise OptionError(f"journal {self.path}: cannot be written ({error.strerror})"
+                              ) from None
 
     @classmethod
     def create(cls, folder, header):

@@ -243,19 +243,25 @@ def collect(futures, numbers, journal, keep, resumed):
         completed = as_completed(futures, with_results=True, raise_errors=False)
         for batch in completed.batches():
             finished = []
+            dropped = False
             for future, outcome in batch:
                 if isinstance(outcome, CancelledError):
-                    raise StudyError("the cluster dropped the study (its scheduler stopped "
-                                     "or restarted)")
+                    dropped = True
+                    continue
                 if isinstance(outcome, BaseException):
                     outcome = failure_result(outcome)
                 keep(number_of[future.key], outcome)
                 finished.append((number_of[future.key], outcome))
                 future.release()
-            journal.append(finished)
+            # What arrived with the news of a lost cluster is kept all the same.
+            if finished:
+                journal.append(finished)
             failed += sum(result.status != "ok" for _, result in finished)
             bar.set_description_str(describe(), refresh=False)
             bar.update(len(finished))
+            if dropped:
+                raise StudyError("the cluster dropped the study (its scheduler stopped or "
+                                 "restarted)")
 
 
 def stopped_line(output_dir, journal, table, resume_command):
