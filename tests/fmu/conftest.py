@@ -6,10 +6,13 @@ value bit for bit.
 The build folder is TARVO_BUILD_DIR, or build/ beside the tests.
 """
 
+import contextlib
+import csv
 import json
 import os
 import subprocess
 import sys
+import time
 from pathlib import Path
 
 import fmpy
@@ -19,8 +22,7 @@ from fmpy.fmi2 import FMU2Slave
 REPOSITORY = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("TARVO_BUILD_DIR", REPOSITORY / "build"))
 VALUE_COUNT = 247
-
-sys.path.insert(0, str(REPOSITORY / "tools" / "simulate"))
+DASK = Path(sys.executable).parent / "dask"
 
 
 def platforms_required():
@@ -159,7 +161,7 @@ def values_at_communication_points(calls, instance=None):
             current = {}
             points.append(current)
         elif call["call"] == "fmi2GetReal" and current is not None and "value" in call:
-            current.update(zip(call["vr"], call["value"]))
+            current.update(zip(call["vr"], call["value"], strict=True))
     return points
 
 
@@ -171,3 +173,84 @@ def replay(trace_tool, calls_path):
     assert completed.returncode == 0, completed.stderr
     assert "every status and value identical" in completed.stdout
     return completed.stdout
+
+
+def read_rows(path):
+    """sweep.csv without the wall times, which differ from run to run."""
+    with open(path, newline="") as file:
+        rows = list(csv.reader(file))
+    assert rows[0][-1] == "wall_s"
+    return [row[:-1] for row in rows]
+
+
+class Cluster:
+    """A scheduler and workers as separate processes, each in its own folder."""
+
+    def __init__(self, folder, tls=()):
+        self.folder = folder
+        self.tls = list(tls)  # --tls-ca-file CA --tls-cert CERT --tls-key KEY
+        self.processes = []
+        scheduler_file = folder / "scheduler.json"
+        protocol = ["--protocol", "tls"] if tls else []
+        self.scheduler = self._start("scheduler", "scheduler", *protocol, "--host",
+                                     "127.0.0.1", "--port", "0", "--no-dashboard",
+                                     "--scheduler-file", str(scheduler_file))
+        deadline = time.monotonic() + 60
+        self.address = None
+        while self.address is None:
+            assert self.scheduler.poll() is None, self.log("scheduler")
+            assert time.monotonic() < deadline, "the scheduler did not start"
+            time.sleep(0.1)
+            with contextlib.suppress(OSError, ValueError, KeyError):
+                self.address = json.loads(scheduler_file.read_text())["address"]
+        self.workers = []
+        self.start_workers(2)
+
+    def start_workers(self, count):
+        first = len(self.workers) + 1
+        self.workers += [self._start(f"worker-{n}", "worker", self.address, "--no-nanny",
+                                     "--nthreads", "1", "--host", "127.0.0.1",
+                                     "--no-dashboard") for n in range(first, first + count)]
+
+    def _start(self, name, *arguments):
+        folder = self.folder / name
+        folder.mkdir()
+        with open(folder / "log", "w") as log:
+            process = subprocess.Popen([str(DASK), *arguments, *self.tls], cwd=folder,
+                                       stdout=log, stderr=subprocess.STDOUT,
+                                       env={**os.environ,
+                                            "DASK_TEMPORARY_DIRECTORY": str(folder)})
+        self.processes.append(process)
+        return process
+
+    def log(self, name):
+        return (self.folder / name / "log").read_text()
+
+    def client(self):
+        from distributed import Client, Security
+        security = None
+        if self.tls:
+            ca, cert, key = self.tls[1], self.tls[3], self.tls[5]
+            security = Security(tls_ca_file=ca, tls_client_cert=cert, tls_client_key=key,
+                                require_encryption=True)
+        return Client(self.address, security=security, timeout=30)
+
+    def wait_for_workers(self):
+        """Waits for the workers alive; returns their addresses."""
+        alive = sum(worker.poll() is None for worker in self.workers)
+        with self.client() as client:
+            client.wait_for_workers(alive, timeout=60)
+            return list(client.scheduler_info()["workers"])
+
+    def stop(self):
+        """Workers first: a worker whose scheduler is gone waits for it."""
+        for group in (self.workers, [self.scheduler]):
+            for process in group:
+                if process.poll() is None:
+                    process.terminate()
+            for process in group:
+                try:
+                    process.wait(timeout=20)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()

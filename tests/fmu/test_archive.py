@@ -10,9 +10,8 @@ import zipfile
 import fmpy
 import pefile
 import pytest
-from fmpy.validation import validate_fmu
-
 from conftest import REPOSITORY, VALUE_COUNT, SlaveHost, archives, binary_of, skip_or_fail
+from fmpy.validation import validate_fmu
 
 
 def test_validation_reports_no_problem(fmu_path):
@@ -169,8 +168,8 @@ def test_fixed_and_tunable_keep_their_promise(unpacked, model_description, refer
             reference = parameter.valueReference
             value = changed_value(float(parameter.start))
             values = run_from_snapshot(host, state, regime["settle"], (reference, value))
-            others_differ = any(a != b for k, (a, b) in enumerate(zip(values, baseline))
-                                if k != reference)
+            pairs = enumerate(zip(values, baseline, strict=True))
+            others_differ = any(a != b for k, (a, b) in pairs if k != reference)
             if parameter.variability == "fixed":
                 assert not others_differ, f"fixed {parameter.name} changed the run"
             elif others_differ:

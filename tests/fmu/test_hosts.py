@@ -6,6 +6,7 @@ shows the unit returned, and the trace tool's replay of the recording on a
 fresh unit gives every status and value again, bit for bit. What each host
 calls, and in which order, is told in docs/hosts.md."""
 
+import json
 import shutil
 import subprocess
 import sys
@@ -14,6 +15,7 @@ from pathlib import Path
 import fmpy
 import numpy as np
 import pytest
+from conftest import read_calls, replay, values_at_communication_points
 from libcosimpy.CosimEnums import CosimVariableType
 from libcosimpy.CosimExecution import CosimExecution
 from libcosimpy.CosimLogging import CosimLogLevel, log_output_level
@@ -21,8 +23,7 @@ from libcosimpy.CosimManipulator import CosimManipulator
 from libcosimpy.CosimObserver import CosimObserver
 from libcosimpy.CosimSlave import CosimLocalSlave
 
-import simulate
-from conftest import read_calls, replay, values_at_communication_points
+from simulate import settings
 
 TOOLBOX_BIN = Path(sys.executable).parent
 # Inputs that step at 0.5 from their first values to their second.
@@ -69,7 +70,7 @@ def instance_handles(calls):
 def test_fmpy_runs_the_default_experiment_as_recorded(recording_fmu, model_description, names,
                                                       references, call_log, trace_tool):
     experiment = model_description.defaultExperiment
-    profile = simulate.read_input_profile(simulate.DEFAULT_INPUTS, model_description)
+    profile = settings.read_input_profile(settings.DEFAULT_INPUTS, model_description)
     result = fmpy.simulate_fmu(str(recording_fmu), input=profile, output=names)
 
     calls = read_calls(call_log)
@@ -173,7 +174,8 @@ def test_toolbox_container_of_the_unit_runs_under_fmpy_as_recorded(recording_fmu
     folder.mkdir()
     shutil.copy(recording_fmu, folder)
     (folder / "container.json").write_text(
-        '{"name": "container.fmu", "step_size": 0.001, "fmu": ["%s"]}' % recording_fmu.name)
+        json.dumps({"name": "container.fmu", "step_size": 0.001,
+                    "fmu": [recording_fmu.name]}))
     said = run_toolbox("fmucontainer", "-container", "container.json", "-fmu-directory", folder,
                        cwd=folder)
     assert "Auto-wiring: 0 parameters, 2 inputs" in said, said

@@ -1,6 +1,7 @@
-"""The main job's Python side: a short run writes the CSV and the plot; bad
+"""./simulate's single runs: a short run writes the CSV and the plot; bad
 options and input files end with a message, status 2 and no result files; a
-run of years says so up front and Ctrl-C ends it."""
+run of years says so up front and Ctrl-C ends it; an unexpected failure is
+one line, with its traceback under --verbose."""
 
 import csv
 import signal
@@ -10,12 +11,11 @@ import time
 
 import pytest
 
-import simulate
-import single_run
+from simulate import cli, single_run
 
 
 def run_tool(fmu_path, output_dir, *arguments):
-    return simulate.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
+    return cli.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
                           *map(str, arguments)])
 
 
@@ -101,7 +101,7 @@ def test_a_run_of_years_says_so_and_ctrl_c_ends_it_with_one_line(fmu_path, tmp_p
     output_dir = tmp_path / "out"
     output_dir.mkdir()
     (output_dir / "results.csv").write_text("earlier run\n")
-    run = subprocess.Popen([sys.executable, simulate.__file__, "--fmu", str(fmu_path),
+    run = subprocess.Popen([sys.executable, "-m", "simulate", "--fmu", str(fmu_path),
                             "--output-dir", str(output_dir), "--stop-time", "1e9",
                             "--output-interval", "1e8"],
                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
@@ -122,9 +122,23 @@ def test_a_run_of_years_says_so_and_ctrl_c_ends_it_with_one_line(fmu_path, tmp_p
     assert (output_dir / "results.csv").read_text() == "earlier run\n"
 
 
+def test_an_unexpected_failure_is_one_line_and_verbose_shows_where(tmp_path, capsys):
+    not_an_archive = tmp_path / "unit.fmu"
+    not_an_archive.write_text("not a zip file\n")
+    arguments = ["--fmu", str(not_an_archive), "--output-dir", str(tmp_path / "out")]
+    assert cli.main(arguments) == 1
+    error = capsys.readouterr().err
+    assert error.startswith("simulate: the simulation failed: BadZipFile: ")
+    assert error.endswith(" (--verbose shows where)\n") and error.count("\n") == 1
+    assert cli.main([*arguments, "--verbose"]) == 1
+    error = capsys.readouterr().err
+    assert error.startswith("Traceback (most recent call last):")
+    assert error.splitlines()[-1].startswith("simulate: the simulation failed: BadZipFile: ")
+
+
 def test_portable_option_simulates_the_portable_archive(tmp_path, capsys, monkeypatch):
     missing = tmp_path / "Tarvo_Unit-portable.fmu"
-    monkeypatch.setattr(simulate, "PORTABLE_FMU", missing)
-    assert simulate.main(["--portable", "--output-dir", str(tmp_path)]) == 2
+    monkeypatch.setattr(cli, "PORTABLE_FMU", missing)
+    assert cli.main(["--portable", "--output-dir", str(tmp_path)]) == 2
     error = capsys.readouterr().err
     assert f"no FMU at {missing}" in error and "--target fmu-portable" in error

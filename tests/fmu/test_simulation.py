@@ -6,9 +6,8 @@ is among the host tests in test_hosts.py.)"""
 import fmpy
 import numpy as np
 import pytest
-from fmpy.fmi1 import FMICallException
-
 from conftest import SlaveHost, read_calls
+from fmpy.fmi1 import FMICallException
 
 
 def test_start_values_and_input_signals_reach_the_model(unpacked, model_description):

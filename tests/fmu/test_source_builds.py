@@ -25,7 +25,6 @@ from pathlib import Path
 
 import fmpy
 import pytest
-
 from conftest import BUILD, REPOSITORY, archives, skip_or_fail
 
 VECTORS = REPOSITORY / "tests" / "vectors"

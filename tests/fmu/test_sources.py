@@ -5,7 +5,6 @@ import shutil
 import subprocess
 
 import pytest
-
 from conftest import binary_of, run_trace
 
 

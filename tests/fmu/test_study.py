@@ -12,13 +12,13 @@ import time
 
 import pytest
 
-import simulate
+from simulate import cli
 
 STOP = "0.02"
 
 
 def run_tool(fmu_path, output_dir, *arguments):
-    return simulate.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
+    return cli.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
                           "--stop-time", STOP, *map(str, arguments)])
 
 
@@ -163,11 +163,10 @@ def test_bad_study_options_end_before_any_case_runs(case, fmu_path, tmp_path, ca
     assert (output_dir / "sweep.csv").read_text() == "earlier study\n"
 
 
-def test_ctrl_c_ends_a_study_saying_how_many_cases_finished(fmu_path, tmp_path):
+def test_ctrl_c_stops_a_study_saying_what_it_kept_and_resume_finishes_it(fmu_path, tmp_path,
+                                                                          capsys):
     output_dir = tmp_path / "out"
-    output_dir.mkdir()
-    (output_dir / "sweep.csv").write_text("earlier study\n")
-    tool = [sys.executable, simulate.__file__, "--fmu", str(fmu_path),
+    tool = [sys.executable, "-m", "simulate", "--fmu", str(fmu_path),
             "--output-dir", str(output_dir)]
     study = subprocess.Popen(tool + ["--workers", "1", "--vary", "level.capacity=1:100:50",
                                      "--stop-time", "0.2"],
@@ -186,8 +185,19 @@ def test_ctrl_c_ends_a_study_saying_how_many_cases_finished(fmu_path, tmp_path):
     assert time.monotonic() - began < 30
     assert study.returncode == 130, rest
     last = rest.strip().splitlines()[-1]
-    assert last.startswith("simulate: interrupted: ") and "of 50 cases had finished" in last
     finished = int(last.split()[2])
+    assert last == (f"simulate: interrupted: {finished} of 50 cases finished, kept in "
+                    f"{output_dir}/study.journal; resume with: ./simulate --resume {output_dir} "
+                    "--workers 1")
     assert 1 <= finished < 50
-    assert sorted(p.name for p in output_dir.iterdir()) == ["sweep.csv"]
-    assert (output_dir / "sweep.csv").read_text() == "earlier study\n"
+    # sweep.csv shows the finished cases, the others pending.
+    statuses = [row["status"] for row in read_rows(output_dir / "sweep.csv")]
+    assert statuses.count("ok") == finished and statuses.count("pending") == 50 - finished
+
+    assert cli.main(["--resume", str(output_dir)]) == 0
+    captured = capsys.readouterr()
+    assert f"{finished} resumed, 0 failed" in captured.err
+    assert f"; {finished} finished before, resumed from the journal" in captured.out
+    rows = read_rows(output_dir / "sweep.csv")
+    assert [row["case"] for row in rows] == [str(n) for n in range(1, 51)]
+    assert {row["status"] for row in rows} == {"ok"}

@@ -4,36 +4,24 @@ own folders (the code and the archive reach them only from the client). The
 same rows as a local cluster; with TLS, and a client without the cluster's
 certificate refused; a worker killed mid-study loses no case."""
 
-import contextlib
-import csv
-import json
 import os
 import signal
 import subprocess
 import sys
 import time
-from pathlib import Path
 
 import pytest
+from conftest import Cluster, read_rows
 
-import simulate
+from simulate import cli
 
-DASK = Path(sys.executable).parent / "dask"
 GRID = ["--vary", "level.capacity=20:420:3", "--vary", "channelB.input=-1,1",
         "--stop-time", "1"]
 
 
-def read_rows(path):
-    """sweep.csv without the wall times, which differ from run to run."""
-    with open(path, newline="") as file:
-        rows = list(csv.reader(file))
-    assert rows[0][-1] == "wall_s"
-    return [row[:-1] for row in rows]
-
-
 def run_tool(fmu_path, output_dir, *arguments):
-    """The main job as a separate process, as a user starts it."""
-    completed = subprocess.run([sys.executable, simulate.__file__, "--fmu", str(fmu_path),
+    """./simulate's study as a separate process, as a user starts it."""
+    completed = subprocess.run([sys.executable, "-m", "simulate", "--fmu", str(fmu_path),
                                 "--output-dir", str(output_dir), *arguments],
                                capture_output=True, text=True, timeout=300)
     return completed.returncode, completed.stderr
@@ -42,75 +30,9 @@ def run_tool(fmu_path, output_dir, *arguments):
 @pytest.fixture(scope="module")
 def local_rows(fmu_path, tmp_path_factory):
     output_dir = tmp_path_factory.mktemp("local")
-    assert simulate.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
+    assert cli.main(["--fmu", str(fmu_path), "--output-dir", str(output_dir),
                           "--workers", "2", *GRID]) == 0
     return read_rows(output_dir / "sweep.csv")
-
-
-class Cluster:
-    """A scheduler and workers as separate processes, each in its own folder."""
-
-    def __init__(self, folder, tls=()):
-        self.folder = folder
-        self.tls = list(tls)  # --tls-ca-file CA --tls-cert CERT --tls-key KEY
-        self.processes = []
-        scheduler_file = folder / "scheduler.json"
-        protocol = ["--protocol", "tls"] if tls else []
-        self.scheduler = self._start("scheduler", "scheduler", *protocol, "--host",
-                                     "127.0.0.1", "--port", "0", "--no-dashboard",
-                                     "--scheduler-file", str(scheduler_file))
-        deadline = time.monotonic() + 60
-        self.address = None
-        while self.address is None:
-            assert self.scheduler.poll() is None, self.log("scheduler")
-            assert time.monotonic() < deadline, "the scheduler did not start"
-            time.sleep(0.1)
-            with contextlib.suppress(OSError, ValueError, KeyError):
-                self.address = json.loads(scheduler_file.read_text())["address"]
-        self.workers = [self._start(f"worker-{n}", "worker", self.address, "--no-nanny",
-                                    "--nthreads", "1", "--host", "127.0.0.1",
-                                    "--no-dashboard") for n in (1, 2)]
-
-    def _start(self, name, *arguments):
-        folder = self.folder / name
-        folder.mkdir()
-        log = open(folder / "log", "w")
-        process = subprocess.Popen([str(DASK), *arguments, *self.tls], cwd=folder,
-                                   stdout=log, stderr=subprocess.STDOUT,
-                                   env={**os.environ, "DASK_TEMPORARY_DIRECTORY": str(folder)})
-        self.processes.append(process)
-        return process
-
-    def log(self, name):
-        return (self.folder / name / "log").read_text()
-
-    def client(self):
-        from distributed import Client, Security
-        security = None
-        if self.tls:
-            ca, cert, key = self.tls[1], self.tls[3], self.tls[5]
-            security = Security(tls_ca_file=ca, tls_client_cert=cert, tls_client_key=key,
-                                require_encryption=True)
-        return Client(self.address, security=security, timeout=30)
-
-    def wait_for_workers(self):
-        """Waits for the workers; returns their addresses."""
-        with self.client() as client:
-            client.wait_for_workers(len(self.workers), timeout=60)
-            return list(client.scheduler_info()["workers"])
-
-    def stop(self):
-        """Workers first: a worker whose scheduler is gone waits for it."""
-        for group in (self.workers, [self.scheduler]):
-            for process in group:
-                if process.poll() is None:
-                    process.terminate()
-            for process in group:
-                try:
-                    process.wait(timeout=20)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
 
 
 @pytest.fixture
@@ -130,14 +52,18 @@ def test_separate_scheduler_and_workers_give_the_local_rows(cluster, fmu_path, t
                               cluster.address)
     assert status == 0, errors
     assert read_rows(tmp_path / "out" / "sweep.csv") == local_rows
-    # Every worker ran cases from its own folder, with the archive shipped to it.
+    # Every worker ran cases from its own folder, with the archive and the
+    # code of the client shipped to it, not with code of its own.
     for name in ("worker-1", "worker-2"):
         assert list((tmp_path / "cluster" / name).glob("**/tarvo-unit-*/modelDescription.xml"))
+    with cluster.client() as client:
+        code = client.run(lambda: sys.modules["simulate.unit_run"].__file__)
+    assert all("/simulate.zip/simulate/" in path for path in code.values()), code
 
 
 def test_a_killed_worker_loses_no_case(cluster, fmu_path, tmp_path, local_rows):
     victim = cluster.workers[0]
-    study = subprocess.Popen([sys.executable, simulate.__file__, "--fmu", str(fmu_path),
+    study = subprocess.Popen([sys.executable, "-m", "simulate", "--fmu", str(fmu_path),
                               "--output-dir", str(tmp_path / "out"), *GRID,
                               "--scheduler", cluster.address],
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)

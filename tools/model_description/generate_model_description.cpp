@@ -259,7 +259,7 @@ std::string documentationHtml(const Options& options) {
         << formatDouble(kDefaultStopTime) << " with communication steps of "
         << formatDouble(kDefaultStepSize)
         << ". The plot shows a run with the inputs stepped and ramped (the default input profile "
-           "of the project's main job).</p>\n"
+           "of a simulation with ./simulate).</p>\n"
         << "<p><img src=\"default_experiment.png\" alt=\"Inputs and outputs over the default "
            "experiment\"></p>\n";
 

@@ -10,8 +10,14 @@ import re
 import statistics
 from dataclasses import dataclass
 
-from settings import (OptionError, check_settable, numeric_rows, parse_number, read_csv_rows,
-                      variables_by_name)
+from .settings import (
+    OptionError,
+    check_settable,
+    numeric_rows,
+    parse_number,
+    read_csv_rows,
+    variables_by_name,
+)
 
 DISTRIBUTION = re.compile(r"^(uniform|normal)\((.*)\)$")
 

@@ -29,17 +29,17 @@ def current_umask():
     return umask
 
 
-def temporary_beside(directory, suffix):
+def temporary_beside(directory, suffix, prefix=".simulate-"):
     """An empty file in the result folder, with the permissions of a new file."""
-    handle, name = tempfile.mkstemp(prefix=".simulate-", suffix=suffix, dir=directory)
+    handle, name = tempfile.mkstemp(prefix=prefix, suffix=suffix, dir=directory)
     os.close(handle)
     os.chmod(name, 0o666 & ~current_umask())
     return Path(name)
 
 
-def temporary_folder_beside(directory):
+def temporary_folder_beside(directory, prefix=".simulate-"):
     """An empty folder in the result folder, with the permissions of a new one."""
-    name = Path(tempfile.mkdtemp(prefix=".simulate-", dir=directory))
+    name = Path(tempfile.mkdtemp(prefix=prefix, dir=directory))
     os.chmod(name, 0o777 & ~current_umask())
     return name
 

@@ -10,7 +10,7 @@ import csv
 import math
 from pathlib import Path
 
-from unit_run import Experiment
+from .unit_run import Experiment
 
 DEFAULT_INPUTS = Path(__file__).resolve().parent / "default_inputs.csv"
 
@@ -151,7 +151,7 @@ def build_experiment(model_description, arguments, start_values, held=()):
     by a study (held), are held constant: their profile columns are dropped."""
     start_time, stop_time, interval = experiment_times(
         model_description, arguments.stop_time, arguments.output_interval)
-    input_profile = read_input_profile(arguments.inputs, model_description)
+    input_profile = read_input_profile(arguments.inputs or DEFAULT_INPUTS, model_description)
     driven = [name for name in input_profile.dtype.names[1:]
               if name not in start_values and name not in held]
     if driven:

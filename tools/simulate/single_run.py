@@ -12,8 +12,8 @@ import tempfile
 import threading
 import time
 
-from result_files import temporary_beside, write_results_csv
-from unit_run import simulate_unit
+from .result_files import temporary_beside, write_results_csv
+from .unit_run import simulate_unit
 
 RESULTS_NAME = "results.csv"
 PLOT_NAME = "results.png"
@@ -144,7 +144,7 @@ def plot_results(path, result, inputs, outputs, title):
     panels = [(label, names) for label, names in panels if names]
     figure, axes = plt.subplots(len(panels), 1, sharex=True, figsize=(9, 2.0 * len(panels)),
                                 layout="constrained")
-    for axis, (label, names) in zip(axes, panels):
+    for axis, (label, names) in zip(axes, panels, strict=True):
         for name in names:
             axis.plot(result["time"], result[name], label=name, linewidth=1.2)
         axis.set_ylabel(label)

@@ -3,38 +3,47 @@
 
 Each case runs on a fresh instance in a worker process. The client ships
 what the workers need: the archive always (no shared file system), and the
-code of a case (unit_run.py) to a cluster of its own. A worker that dies
-loses nothing: Dask runs its cases again elsewhere, and every case is
-recorded once, in case order. Results appear only when the study ends.
+code of this package to a cluster of its own. A worker that dies
+loses nothing: Dask runs its cases again elsewhere. The client loses nothing
+either: each case's result goes to the study's journal as it arrives
+(journal.py), and sweep.csv and sweep.png are written from it, every case
+once and in case order, when the study ends or stops.
 """
 
 import contextlib
 import hashlib
 import os
-import shutil
 import signal
 import sys
 import tempfile
 import time
 import uuid
+import zipfile
 from dataclasses import dataclass
 from pathlib import Path
 
 from distributed.diagnostics.plugin import WorkerPlugin
 
-import unit_run
-from result_files import (replace_folder, temporary_beside, temporary_folder_beside,
-                          write_results_csv)
-from settings import OptionError, StudyError
-from single_run import INTERRUPTED
-from sweep_output import plot_sweep, write_sweep_csv
+from . import unit_run
+from .journal import (
+    TEMPORARY_PREFIX,
+    JournalWriteError,
+    fsync_folder,
+    read_journal,
+)
+from .result_files import replace_folder, temporary_beside, write_results_csv
+from .settings import OptionError, StudyError
+from .single_run import INTERRUPTED
+from .sweep_output import plot_sweep, write_sweep_csv
 
 SWEEP_NAME = "sweep.csv"
 SWEEP_PLOT_NAME = "sweep.png"
 SERIES_FOLDER = "cases"
+# The series of the cases finished so far, until the study ends.
+SERIES_STAGING = TEMPORARY_PREFIX + "cases"
 # Names under which the archive and the code of a case reach the workers.
 ARCHIVE_PREFIX = "tarvo-unit-"
-CODE_PLUGIN = "tarvo-simulate-unit-run"
+CODE_PLUGIN = "tarvo-simulate-code"
 # How long to try reaching a scheduler before giving up.
 CONNECT_TIMEOUT_SECONDS = 20
 
@@ -143,16 +152,27 @@ def connected(choice):
         yield client, f"the cluster at {choice.scheduler} ({workers} worker{plural} now)", True
 
 
+def package_zip(folder):
+    """This package's code as a zip archive in folder, for Dask to put on the
+    path of a worker and import."""
+    package = Path(__file__).resolve().parent
+    path = Path(folder) / f"{__package__}.zip"
+    with zipfile.ZipFile(path, "w") as archive:
+        for source in sorted(package.glob("*.py")):
+            archive.write(source, f"{__package__}/{source.name}")
+    return path
+
+
 def ship(client, fmu, remote):
     """Sends the archive (named by its content hash) to every worker, present
-    and future, and to a cluster of its own also the code of a case."""
+    and future, and to a cluster of its own also the code of this package."""
     from distributed.diagnostics.plugin import SchedulerUploadFile, UploadFile
 
     data = fmu.read_bytes()
     archive_name = f"{ARCHIVE_PREFIX}{hashlib.sha256(data).hexdigest()[:16]}.fmu"
     with tempfile.TemporaryDirectory(prefix="simulate-") as staging:
         if remote:
-            code = unit_run.__file__
+            code = str(package_zip(staging))
             client.register_plugin(SchedulerUploadFile(code), name=CODE_PLUGIN)
             client.register_plugin(UploadFile(code), name=CODE_PLUGIN)
         archive = Path(staging) / archive_name
@@ -173,87 +193,158 @@ def failure_result(error):
     return unit_run.CaseResult("error", message, [], float("nan"))
 
 
-def collect(futures, on_result):
-    """Waits for every case, in the order they finish, with a progress bar."""
+def write_series(folder, name, series, columns):
+    """A case's time series, on the disk before its result is journalled."""
+    temporary = temporary_beside(folder, ".csv", prefix=TEMPORARY_PREFIX)
+    try:
+        write_results_csv(temporary, series, columns)
+        with open(temporary, "rb") as file:
+            os.fsync(file.fileno())
+        os.replace(temporary, folder / name)
+    finally:
+        temporary.unlink(missing_ok=True)
+
+
+def write_report(output_dir, table, results, outputs):
+    """sweep.csv and sweep.png of the results so far ({case number: result}),
+    each written beside its place and renamed."""
+    ordered = [results.get(number) for number in range(1, len(table.rows) + 1)]
+    sweep_temporary = temporary_beside(output_dir, ".csv", prefix=TEMPORARY_PREFIX)
+    plot_temporary = temporary_beside(output_dir, ".png", prefix=TEMPORARY_PREFIX)
+    try:
+        write_sweep_csv(sweep_temporary, table, ordered, outputs)
+        plot_sweep(plot_temporary, table, ordered, outputs)
+        os.replace(sweep_temporary, output_dir / SWEEP_NAME)
+        os.replace(plot_temporary, output_dir / SWEEP_PLOT_NAME)
+    finally:
+        for temporary in (sweep_temporary, plot_temporary):
+            temporary.unlink(missing_ok=True)
+
+
+def collect(futures, numbers, journal, keep, resumed):
+    """Journals every case as it finishes, each batch of results that arrive
+    together in one write; a progress bar counts the cases done, resumed
+    ones apart. keep(number, result) stores what goes beside the journal."""
     from concurrent.futures import CancelledError
 
     from distributed import as_completed
     from tqdm import tqdm
 
-    index_of = {future.key: index for index, future in enumerate(futures)}
-    failed = 0
-    with tqdm(total=len(futures), desc="0 failed", file=sys.stderr,
+    number_of = {future.key: number for future, number in zip(futures, numbers, strict=True)}
+    failed = sum(result.status != "ok" for result in journal.state.results.values())
+
+    def describe():
+        return (f"{resumed} resumed, " if resumed else "") + f"{failed} failed"
+
+    total = len(futures) + resumed
+    with tqdm(total=total, initial=resumed, desc=describe(), file=sys.stderr,
               bar_format="simulate: {n_fmt}/{total_fmt} cases, {desc} |{bar:24}| "
                          "[{elapsed} elapsed, {remaining} left]") as bar:
-        for future, outcome in as_completed(futures, with_results=True, raise_errors=False):
-            if isinstance(outcome, CancelledError):
+        completed = as_completed(futures, with_results=True, raise_errors=False)
+        for batch in completed.batches():
+            finished = []
+            dropped = False
+            for future, outcome in batch:
+                if isinstance(outcome, CancelledError):
+                    dropped = True
+                    continue
+                if isinstance(outcome, BaseException):
+                    outcome = failure_result(outcome)
+                keep(number_of[future.key], outcome)
+                finished.append((number_of[future.key], outcome))
+                future.release()
+            # What arrived with the news of a lost cluster is kept all the same.
+            if finished:
+                journal.append(finished)
+            failed += sum(result.status != "ok" for _, result in finished)
+            bar.set_description_str(describe(), refresh=False)
+            bar.update(len(finished))
+            if dropped:
                 raise StudyError("the cluster dropped the study (its scheduler stopped or "
-                                 "restarted); no results written")
-            if isinstance(outcome, BaseException):
-                outcome = failure_result(outcome)
-            on_result(index_of[future.key], outcome)
-            future.release()
-            failed += outcome.status != "ok"
-            bar.set_description_str(f"{failed} failed", refresh=False)
-            bar.update(1)
-    return failed
+                                 "restarted)")
 
 
-def run_study(fmu, experiment, table, choice, keep_series, output_dir):
+def stopped_line(output_dir, journal, table, resume_command):
+    """What a stopped study kept and how to go on; sweep.csv and sweep.png
+    show the cases finished so far, as the journal on the disk holds them."""
+    with contextlib.suppress(Exception):  # the journal is the record; a full disk may refuse these
+        state = read_journal(journal.path)
+        if state.results:
+            write_report(output_dir, table, state.results, state.header["definition"]["outputs"])
+    with contextlib.suppress(Exception):
+        journal.state = read_journal(journal.path)
+    return (f"{len(journal.state.results)} of {len(table.rows)} cases finished, kept in "
+            f"{journal.path}; resume with: {resume_command}")
+
+
+def run_study(fmu, experiment, table, choice, keep_series, output_dir, journal,
+              resume_command):
+    """Runs the cases the journal does not hold yet, journalling each as it
+    finishes; writes sweep.csv, sweep.png and, when kept, the series from it."""
     count = len(table.rows)
     steps = round((experiment.stop_time - experiment.start_time) / experiment.output_interval)
-    results = [None] * count
     width = max(4, len(str(count)))
-    sweep_temporary = temporary_beside(output_dir, ".csv")
-    plot_temporary = temporary_beside(output_dir, ".png")
-    series_temporary = temporary_folder_beside(output_dir) if keep_series else None
-    finished = 0
+    staging = output_dir / SERIES_STAGING
+    resumed = len(journal.state.results)
+    pending = [number for number in range(1, count + 1) if number not in journal.state.results]
+    if keep_series:
+        staging.mkdir(exist_ok=True)
 
-    def on_result(index, result):
-        nonlocal finished
+    def keep(number, result):
         if result.series is not None:
-            write_results_csv(series_temporary / f"case-{index + 1:0{width}d}.csv",
-                              result.series, ["time"] + experiment.recorded)
+            write_series(staging, f"case-{number:0{width}d}.csv", result.series,
+                         ["time"] + experiment.recorded)
             result.series = None
-        results[index] = result
-        finished += 1
+            fsync_folder(staging)
 
+    began = time.monotonic()
+    submitted = False
     try:
-        with connected(choice) as (client, where, remote):
-            print(f"simulate: {count} cases of {fmu.name} from {experiment.start_time:g} to "
-                  f"{experiment.stop_time:g}, output interval {experiment.output_interval:g} "
-                  f"({steps} steps), on {where}", flush=True)
-            began = time.monotonic()
-            archive_name = ship(client, fmu, remote)
-            token = uuid.uuid4().hex[:8]
-            futures = [client.submit(unit_run.run_case, archive_name, experiment,
-                                     dict(zip(table.names, values)), keep_series,
-                                     key=f"tarvo-case-{number}-{token}", pure=False)
-                       for number, values in enumerate(table.rows, start=1)]
-            failed = collect(futures, on_result)
-            elapsed = time.monotonic() - began
-            with contextlib.suppress(Exception):
-                client.unregister_worker_plugin(archive_name)
-
-        write_sweep_csv(sweep_temporary, table, results, experiment.outputs)
-        plot_sweep(plot_temporary, table, results, experiment.outputs)
-        os.replace(sweep_temporary, output_dir / SWEEP_NAME)
-        os.replace(plot_temporary, output_dir / SWEEP_PLOT_NAME)
-        if keep_series:
-            replace_folder(series_temporary, output_dir / SERIES_FOLDER)
+        if resumed:
+            write_report(output_dir, table, journal.state.results, experiment.outputs)
+        if pending:
+            with connected(choice) as (client, where, remote):
+                submitted = True
+                print(f"simulate: {count} cases of {fmu.name} from {experiment.start_time:g} "
+                      f"to {experiment.stop_time:g}, output interval "
+                      f"{experiment.output_interval:g} ({steps} steps), on {where}"
+                      + (f"; {resumed} finished before, resumed from the journal"
+                         if resumed else ""), flush=True)
+                began = time.monotonic()
+                archive_name = ship(client, fmu, remote)
+                token = uuid.uuid4().hex[:8]
+                futures = [client.submit(unit_run.run_case, archive_name, experiment,
+                                         dict(zip(table.names, table.rows[number - 1],
+                                                  strict=True)),
+                                         keep_series, key=f"tarvo-case-{number}-{token}",
+                                         pure=False)
+                           for number in pending]
+                collect(futures, pending, journal, keep, resumed)
+                with contextlib.suppress(Exception):
+                    client.unregister_worker_plugin(archive_name)
+        elapsed = time.monotonic() - began
+        write_report(output_dir, table, journal.state.results, experiment.outputs)
+        if keep_series and staging.exists():
+            replace_folder(staging, output_dir / SERIES_FOLDER)
     except KeyboardInterrupt:
-        print(f"simulate: interrupted: {finished} of {count} cases had finished; no results "
-              "written, earlier results left as they were", file=sys.stderr)
+        print(f"simulate: interrupted: {stopped_line(output_dir, journal, table, resume_command)}",
+              file=sys.stderr)
         return INTERRUPTED
-    finally:
-        for temporary in (sweep_temporary, plot_temporary):
-            temporary.unlink(missing_ok=True)
-        if series_temporary is not None and series_temporary.exists():
-            shutil.rmtree(series_temporary, ignore_errors=True)
+    except (StudyError, JournalWriteError) as error:
+        if not submitted:  # no cluster to run on: nothing ran, nothing to report
+            raise
+        raise StudyError(f"{error}; {stopped_line(output_dir, journal, table, resume_command)}"
+                         ) from None
+    except OSError as error:
+        raise StudyError(f"cannot write the results in {output_dir} ({error.strerror}); "
+                         f"{stopped_line(output_dir, journal, table, resume_command)}") from None
 
-    print(f"simulate: {count} cases in {elapsed:.1f} s, {count - failed} ok, {failed} failed")
+    failed = sum(result.status != "ok" for result in journal.state.results.values())
+    print(f"simulate: {count} cases in {elapsed:.1f} s, {count - failed} ok, {failed} failed"
+          + (f" ({resumed} of them resumed from the journal)" if resumed else ""))
     print(f"sweep:   {output_dir / SWEEP_NAME}")
     print(f"plot:    {output_dir / SWEEP_PLOT_NAME}")
     if keep_series:
         print(f"series:  {output_dir / SERIES_FOLDER}/")
+    print(f"journal: {journal.path}")
     return 0

@@ -1,9 +1,8 @@
 """One run of Tarvo_Unit.fmu under FMPy: the same calls for a single run and
 for every case of a study, so that both give the same bits.
 
-This module is also the code a study ships to the workers of a cluster, so
-it imports nothing of its own folder: only the standard library, NumPy, FMPy
-and, on a worker, Dask.
+This module is the code of a case on the workers of a study's cluster: it
+imports only the standard library, NumPy, FMPy and, on a worker, Dask.
 """
 
 import contextlib
@@ -75,8 +74,12 @@ def unit_callbacks():
         from ctypes import byref
 
         from fmpy.fmi1 import calloc, free
-        from fmpy.fmi2 import (fmi2CallbackAllocateMemoryTYPE, fmi2CallbackFreeMemoryTYPE,
-                               fmi2CallbackFunctions, fmi2CallbackLoggerTYPE)
+        from fmpy.fmi2 import (
+            fmi2CallbackAllocateMemoryTYPE,
+            fmi2CallbackFreeMemoryTYPE,
+            fmi2CallbackFunctions,
+            fmi2CallbackLoggerTYPE,
+        )
         from fmpy.logging import addLoggerProxy
 
         callbacks = fmi2CallbackFunctions()
@@ -131,7 +134,7 @@ def final_outputs(result, outputs):
     """The last recorded value of every output, and the names that are NaN."""
     last = result[-1]
     final = [float(last[name]) for name in outputs]
-    not_numbers = [name for name, value in zip(outputs, final) if math.isnan(value)]
+    not_numbers = [name for name, value in zip(outputs, final, strict=True) if math.isnan(value)]
     return final, not_numbers
 
 

@@ -15,7 +15,7 @@ import pathlib
 import sys
 
 import gmpy2
-from gmpy2 import mpfr, mpq, mpz
+from gmpy2 import mpfr, mpq
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import reduction_worst_cases  # noqa: E402
@@ -101,7 +101,8 @@ def factorial(n):
 
 def series_tail(r, first_power, step=2, terms=30):
     """Sum of r^n / n! for n = first_power, first_power + step, ..."""
-    return sum(mpq(r) ** n / factorial(n) for n in range(first_power, first_power + step * terms, step))
+    powers = range(first_power, first_power + step * terms, step)
+    return sum(mpq(r) ** n / factorial(n) for n in powers)
 
 
 def fast_output_error(p, q, r, rl_max, reduction_error, coefficients):
@@ -215,7 +216,8 @@ def analyse_fast_path(pi, entries, coefficients, cw):
             bound, sum_max = fast_output_error(p, q, r, lam, error_of(r), coefficients)
             factor = test_factor_needed(bound, sum_max, smallest)
             if factor > worst:
-                worst, worst_case = factor, f"sin(r), {name}, |r| = 2^{float(gmpy2.log2(mpfr(r))):.1f}"
+                magnitude = float(gmpy2.log2(mpfr(r)))
+                worst, worst_case = factor, f"sin(r), {name}, |r| = 2^{magnitude:.1f}"
             r *= mpq(17, 16)
     return worst, worst_case
 
@@ -316,7 +318,8 @@ def generate():
     w(f"constexpr double kStep2 = {hexd(p2)};")
     w(f"constexpr double kStep3 = {hexd(p3)};")
     w(f"// |k * kStep3| <= 2^{log2(cw['rl_max']):.2f}; the reduced argument is off by at most")
-    w(f"// 2^{log2(cw['reduction_error']):.2f}. With k != 0 a remainder below kSmallRemainder goes to")
+    w(f"// 2^{log2(cw['reduction_error']):.2f}. With k != 0 a remainder below "
+      "kSmallRemainder goes to")
     w("// the accurate path, where that absolute error would weigh too much.")
     w(f"constexpr double kSmallRemainder = {hexd(SMALL_REMAINDER)};")
     w("")
@@ -326,14 +329,14 @@ def generate():
     w(f"constexpr double kStepHighTop = {hexd(step_top)};")
     w(f"constexpr double kStepHighRest = {hexd(step_high - step_top)};")
     w(f"constexpr double kStepLow = {hexd(step_low)};")
-    w(f"// A large argument whose fraction is below this goes to the accurate path.")
+    w("// A large argument whose fraction is below this goes to the accurate path.")
     w(f"constexpr double kLargeFractionMin = {hexd(LARGE_FRACTION_MIN)};")
     w("")
     w("// cos(r) - 1 = r^2 (kCos1 + r^2 (kCos2 + r^2 kCos3)) and")
     w("// sin(r) - r = r^3 (kSin1 + r^2 (kSin2 + r^2 kSin3)), Taylor coefficients rounded to")
     w("// double; for |r| <= pi/1024 the truncated terms are below 2^-82 and 2^-93 |r|.")
     names = ("kCos1", "kCos2", "kCos3", "kSin1", "kSin2", "kSin3")
-    for name, value in zip(names, coefficients):
+    for name, value in zip(names, coefficients, strict=True):
         w(f"constexpr double {name} = {hexd(value)};")
     w("")
     w("// The fast path's result high + sum is within kFastErrorFactor |high| of the exact")
