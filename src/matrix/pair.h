@@ -1,8 +1,15 @@
-// Two doubles that take part in the same operation travel as a Pair, the
-// two lanes of one SSE register (GCC's vector extensions): an operation on
-// pairs is the same IEEE operation on each lane, both in one instruction.
+// Two doubles that take part in the same operation travel as a Pair: an
+// operation on pairs is the same IEEE operation on each lane.
 //
-// The code of the pairs uses nothing else:
+// With GCC and clang a pair is the two lanes of one SSE register (GCC's
+// vector extensions), both lanes in one instruction. A compiler without
+// them, such as MSVC, takes a plain record of two doubles instead, by
+// itself: the same operations lane by lane, in the same order, so the same
+// bits. TARVO_PLAIN_PAIRS=1 makes GCC and clang take the record too, which
+// is how the tests build it (tests/plain_pairs).
+//
+// Both forms give the following, and the code of the pairs uses nothing
+// else:
 // - Pair{first, second}, pairOf, loadPair, storePair, and p[lane] to read
 //   a lane;
 // - +, -, * and / of two pairs, and of a pair and a double, which stands
@@ -21,8 +28,119 @@
 #include <cstring>
 #include <type_traits>
 
+#if !defined(TARVO_PLAIN_PAIRS)
+#if defined(__GNUC__) || defined(__clang__)
+#define TARVO_PLAIN_PAIRS 0
+#else
+#define TARVO_PLAIN_PAIRS 1
+#endif
+#endif
+
 namespace tarvo::matrix {
 
+#if TARVO_PLAIN_PAIRS
+
+// The plain form: two doubles, every operation written out lane by lane,
+// the first lane's first.
+struct Pair {
+    Pair() = default;
+    constexpr Pair(double first, double second) : lane{first, second} {}
+    constexpr double operator[](int i) const { return lane[i]; }
+    double lane[2];
+};
+
+// Lane by lane, whether a comparison holds.
+struct PairMask {
+    bool lane[2];
+};
+
+inline Pair operator+(Pair a, Pair b) {
+    return {a.lane[0] + b.lane[0], a.lane[1] + b.lane[1]};
+}
+inline Pair operator-(Pair a, Pair b) {
+    return {a.lane[0] - b.lane[0], a.lane[1] - b.lane[1]};
+}
+inline Pair operator*(Pair a, Pair b) {
+    return {a.lane[0] * b.lane[0], a.lane[1] * b.lane[1]};
+}
+inline Pair operator/(Pair a, Pair b) {
+    return {a.lane[0] / b.lane[0], a.lane[1] / b.lane[1]};
+}
+inline Pair operator+(Pair a, double b) {
+    return {a.lane[0] + b, a.lane[1] + b};
+}
+inline Pair operator-(Pair a, double b) {
+    return {a.lane[0] - b, a.lane[1] - b};
+}
+inline Pair operator*(Pair a, double b) {
+    return {a.lane[0] * b, a.lane[1] * b};
+}
+inline Pair operator/(Pair a, double b) {
+    return {a.lane[0] / b, a.lane[1] / b};
+}
+inline Pair operator+(double a, Pair b) {
+    return {a + b.lane[0], a + b.lane[1]};
+}
+inline Pair operator-(double a, Pair b) {
+    return {a - b.lane[0], a - b.lane[1]};
+}
+inline Pair operator*(double a, Pair b) {
+    return {a * b.lane[0], a * b.lane[1]};
+}
+inline Pair operator/(double a, Pair b) {
+    return {a / b.lane[0], a / b.lane[1]};
+}
+
+inline PairMask operator<(Pair a, Pair b) {
+    return {{a.lane[0] < b.lane[0], a.lane[1] < b.lane[1]}};
+}
+inline PairMask operator>(Pair a, Pair b) {
+    return {{a.lane[0] > b.lane[0], a.lane[1] > b.lane[1]}};
+}
+inline PairMask operator!=(Pair a, Pair b) {
+    return {{a.lane[0] != b.lane[0], a.lane[1] != b.lane[1]}};
+}
+inline PairMask operator<(Pair a, double b) {
+    return {{a.lane[0] < b, a.lane[1] < b}};
+}
+inline PairMask operator>(Pair a, double b) {
+    return {{a.lane[0] > b, a.lane[1] > b}};
+}
+inline PairMask operator!=(Pair a, double b) {
+    return {{a.lane[0] != b, a.lane[1] != b}};
+}
+
+// Lane by lane, ifTrue where mask holds, else ifFalse.
+inline Pair select(PairMask mask, Pair ifTrue, Pair ifFalse) {
+    return {mask.lane[0] ? ifTrue.lane[0] : ifFalse.lane[0],
+            mask.lane[1] ? ifTrue.lane[1] : ifFalse.lane[1]};
+}
+
+// (a[0], b[0]) and (a[1], b[1]).
+inline Pair lowLanes(Pair a, Pair b) {
+    return {a.lane[0], b.lane[0]};
+}
+inline Pair highLanes(Pair a, Pair b) {
+    return {a.lane[1], b.lane[1]};
+}
+
+// (v[k], v[k]) for lane k.
+template <int kLane>
+inline Pair broadcastLane(Pair v) {
+    static_assert(kLane == 0 || kLane == 1, "a pair has two lanes");
+    return {v.lane[kLane], v.lane[kLane]};
+}
+
+// The sign bit of the lanes named flipped, as the vector form flips it: a
+// negation flips the sign bit alone, of a NaN too.
+template <bool kFirst, bool kSecond>
+inline Pair negateLanes(Pair v) {
+    return {kFirst ? -v.lane[0] : v.lane[0], kSecond ? -v.lane[1] : v.lane[1]};
+}
+
+#else  // TARVO_PLAIN_PAIRS
+
+// The vector form.
 using Pair = double __attribute__((vector_size(16)));
 
 // A comparison of pairs: all ones in a lane where it holds, else zero.
@@ -63,6 +181,8 @@ inline Pair negateLanes(Pair v) {
     constexpr Bits kSignBits = {kFirst ? INT64_MIN : 0, kSecond ? INT64_MIN : 0};
     return reinterpret_cast<Pair>(reinterpret_cast<Bits>(v) ^ kSignBits);
 }
+
+#endif  // TARVO_PLAIN_PAIRS
 
 static_assert(sizeof(Pair) == 2 * sizeof(double), "a pair is two doubles, nothing between");
 static_assert(std::is_trivially_copyable_v<Pair> && std::is_standard_layout_v<Pair>,
