@@ -37,6 +37,8 @@
 // across the evaluations it makes.
 #if defined(__GNUC__)
 #define TARVO_ALWAYS_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define TARVO_ALWAYS_INLINE __forceinline
 #else
 #define TARVO_ALWAYS_INLINE inline
 #endif
