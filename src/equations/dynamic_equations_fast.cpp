@@ -18,6 +18,14 @@
 #include "ieee/double_bits.h"
 #include "matrix/small_ops.h"
 
+#if defined(__GNUC__)
+#define TARVO_NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define TARVO_NOINLINE __declspec(noinline)
+#else
+#define TARVO_NOINLINE
+#endif
+
 namespace tarvo::equations {
 
 namespace {
@@ -53,8 +61,7 @@ inline bool sameBits(const double* a, const double* b) {
 }
 
 // The inversion itself, out of line: it runs once per change of V[31..34].
-__attribute__((noinline)) void invertDiagonalAndKeep(double* t2, const double* operand,
-                                                     double* memo) {
+TARVO_NOINLINE void invertDiagonalAndKeep(double* t2, const double* operand, double* memo) {
     if (matrix::matInverse2x2(t2, operand)) {
         std::memcpy(memo + kMemoOperand, operand, 4 * sizeof(double));
         std::memcpy(memo + kMemoResult, t2, 4 * sizeof(double));

@@ -37,6 +37,8 @@
 // across the evaluations it makes.
 #if defined(__GNUC__)
 #define TARVO_ALWAYS_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define TARVO_ALWAYS_INLINE __forceinline
 #else
 #define TARVO_ALWAYS_INLINE inline
 #endif
@@ -141,6 +143,7 @@ namespace fast {
 using matrix::loadPair;
 using matrix::Pair;
 using matrix::pairOf;
+using matrix::select;
 using matrix::storePair;
 
 // The matrices, by the index of their first element in their section.
@@ -174,21 +177,19 @@ constexpr int kT7 = place::kT7.first;
 constexpr int kMirrorDrive = 13;
 constexpr int kMirrorPair = 14;
 
-using PairBits = int64_t __attribute__((vector_size(16)));
-
 // Flips the sign bit of the second lane only, as a negation does.
 inline Pair negateSecond(Pair v) {
-    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) ^ PairBits{0, INT64_MIN});
+    return matrix::negateLanes<false, true>(v);
 }
 
 // Flips the sign bit of the first lane only.
 inline Pair negateFirst(Pair v) {
-    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) ^ PairBits{INT64_MIN, 0});
+    return matrix::negateLanes<true, false>(v);
 }
 
 // Flips the sign bit of both lanes.
 inline Pair negate(Pair v) {
-    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) ^ PairBits{INT64_MIN, INT64_MIN});
+    return matrix::negateLanes<true, true>(v);
 }
 
 // Limits value to [lower, upper] lane by lane; a NaN value stays NaN.
@@ -197,11 +198,11 @@ inline Pair negate(Pair v) {
 // limited above tests it against the value itself.
 template <bool kOrdered>
 inline Pair clampDrive(Pair value, Pair lower, Pair upper) {
-    const Pair limitedAbove = upper < value ? upper : value;
+    const Pair limitedAbove = select(upper < value, upper, value);
     if constexpr (kOrdered) {
-        return lower > limitedAbove ? lower : limitedAbove;
+        return select(lower > limitedAbove, lower, limitedAbove);
     } else {
-        return lower > value ? lower : limitedAbove;
+        return select(lower > value, lower, limitedAbove);
     }
 }
 
@@ -209,7 +210,7 @@ inline Pair clampDrive(Pair value, Pair lower, Pair upper) {
 // zero, lane by lane: shifted = value -/+ halfStep, less scalarRem(shifted,
 // step), whose quotient is truncated through a 32-bit integer.
 inline Pair quantise(Pair value, Pair halfStep, Pair step, Pair& shifted) {
-    shifted = value < 0.0 ? value - halfStep : value + halfStep;
+    shifted = select(value < 0.0, value - halfStep, value + halfStep);
     const Pair quotient = shifted / step;
     const Pair whole = pairOf(static_cast<double>(matrix::truncateToInt32(quotient[0])),
                               static_cast<double>(matrix::truncateToInt32(quotient[1])));
@@ -233,7 +234,7 @@ inline void invertRotationGeneral(double c, double s, double* t4, double* t6, Pa
     const Pair a11 = kSwapped ? pairOf(-s, s) : pairOf(c, c);
     const Pair det = ((kSwapped ? -1.0 : 1.0) * l00) * 1.0;
     const Pair u01 = a01 / l00;
-    const Pair l11 = l10 != 0.0 ? a11 - u01 * l10 : a11;
+    const Pair l11 = select(l10 != 0.0, a11 - u01 * l10, a11);
     const Pair det2 = (1.0 * l11) * det;
     // Unswapped, both have the pivot c and so the same first forward step.
     const Pair z0ForT4 = matrix::luForwardFirst2x2<kSwapped>(l00[0]);

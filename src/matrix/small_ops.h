@@ -5,9 +5,8 @@
 // decisions, so the results are the same bits; only the loops, the views,
 // the workspace and the calls are gone.
 //
-// Two doubles that take part in the same operation travel as a Pair, the
-// two lanes of one SSE register (a GCC vector extension): an operation on
-// pairs is the same IEEE operation on each lane, two at a time.
+// Two doubles that take part in the same operation travel as a Pair
+// (matrix/pair.h), two at a time.
 #ifndef TARVO_MATRIX_SMALL_OPS_H
 #define TARVO_MATRIX_SMALL_OPS_H
 
@@ -15,56 +14,11 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
+#include "matrix/pair.h"
 #include "matrix/scalar.h"
 
 namespace tarvo::matrix {
-
-using Pair = double __attribute__((vector_size(16)));
-
-inline Pair pairOf(double first, double second) {
-    return Pair{first, second};
-}
-
-inline Pair loadPair(const double* p) {
-    Pair v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void storePair(double* p, Pair v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-// (a[0], b[0]) and (a[1], b[1]): one shuffle each.
-inline Pair lowLanes(Pair a, Pair b) {
-    return __builtin_shufflevector(a, b, 0, 2);
-}
-inline Pair highLanes(Pair a, Pair b) {
-    return __builtin_shufflevector(a, b, 1, 3);
-}
-
-// (v[k], v[k]) for lane k. On x86-64 one pshufd, which, unlike the double
-// shuffles of SSE2, leaves its source as it is: no copy first.
-template <int kLane>
-inline Pair broadcastLane(Pair v) {
-    static_assert(kLane == 0 || kLane == 1, "a pair has two lanes");
-#if defined(__SSE2__)
-    using Words = int __attribute__((vector_size(16)));
-    // The two 32-bit words of the lane, twice: 0x44 picks words 0, 1, 0, 1.
-    constexpr int kWords = kLane == 0 ? 0x44 : 0xee;
-    return reinterpret_cast<Pair>(__builtin_ia32_pshufd(reinterpret_cast<Words>(v), kWords));
-#else
-    return __builtin_shufflevector(v, v, kLane, kLane);
-#endif
-}
-inline Pair broadcastFirst(Pair v) {
-    return broadcastLane<0>(v);
-}
-inline Pair broadcastSecond(Pair v) {
-    return broadcastLane<1>(v);
-}
 
 // m x v for the 2 x 2 matrix m, as matMul forms it: each element summed
 // from 0.0, the term of the first column first, each product m(i, k) v(k).
