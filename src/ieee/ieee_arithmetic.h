@@ -40,6 +40,9 @@
 #if defined(__i386__) && !defined(__SSE2_MATH__)
 #error "Tarvo_Unit needs double arithmetic in SSE2 registers on 32-bit x86: -msse2 -mfpmath=sse"
 #endif
+#if defined(_M_IX86) && (!defined(_M_IX86_FP) || _M_IX86_FP < 2)
+#error "Tarvo_Unit needs double arithmetic in SSE2 registers on 32-bit x86: /arch:SSE2"
+#endif
 #if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0
 #error "Tarvo_Unit needs double expressions evaluated in double, not in a wider format"
 #endif
