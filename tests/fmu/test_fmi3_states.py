@@ -11,9 +11,8 @@ run before and apart from the archives.
 import os
 import struct
 import zlib
-from pathlib import Path
-
 from ctypes import POINTER, byref, c_uint8, cast, create_string_buffer
+from pathlib import Path
 
 import pytest
 from fmpy.fmi1 import FMICallException
