@@ -124,8 +124,7 @@ constexpr bool isSectionName(const char* name, uint32_t length) {
 }
 
 constexpr bool sameKind(const ModelVariable& a, const ModelVariable& b) {
-    return a.causality == b.causality && a.variability == b.variability &&
-           a.initial == b.initial;
+    return a.causality == b.causality && a.variability == b.variability && a.initial == b.initial;
 }
 
 // The array whose first element in table order is vr, if its elements form

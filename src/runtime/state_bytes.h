@@ -37,13 +37,13 @@ void writeStateBytes(const ModelState& state, uint8_t (&bytes)[kStateBytesSize])
 // Why bytes are not a state of this model, if they are not.
 enum class StateBytesCheck {
     ok,
-    wrongLength,    // shorter or longer than a state, or not the length it declares
-    notAState,      // no magic at the start
-    otherVersion,   // a format version this build cannot read
-    otherByteOrder, // a byte order mark this build does not write
-    otherModel,     // the state of another model, or of another GUID
-    damaged,        // the checksum does not match
-    badValue,       // a flag or count that no state holds
+    wrongLength,     // shorter or longer than a state, or not the length it declares
+    notAState,       // no magic at the start
+    otherVersion,    // a format version this build cannot read
+    otherByteOrder,  // a byte order mark this build does not write
+    otherModel,      // the state of another model, or of another GUID
+    damaged,         // the checksum does not match
+    badValue,        // a flag or count that no state holds
 };
 
 // Reads a state from size bytes; state is written only when the check is ok.
