@@ -214,24 +214,29 @@ std::string defaultExperimentXml() {
            formatDouble(kDefaultStepSize) + "\"/>\n";
 }
 
-// The attributes of fmiModelDescription that say what the model is and
-// where it comes from, the same in both versions.
-std::string modelAttributesXml(const Options& options) {
-    return std::string("  description=\"") + escape(kModelSummary) + "\"\n" + "  version=\"" +
-           TARVO_VERSION + "\"\n" + "  generationTool=\"" + runtime::kModelName +
-           " model description generator " + TARVO_VERSION + "\"\n" +
-           "  generationDateAndTime=\"" + escape(options.date) + "\"\n" +
-           "  variableNamingConvention=\"structured\"";
+// The start of the root element, with the attributes that say what the
+// model is and where it comes from; only the version and the name of the
+// GUID's attribute differ. The caller adds its own and closes the tag.
+std::string rootElementXml(const Options& options, const char* fmiVersion,
+                           const char* guidAttribute) {
+    std::ostringstream xml;
+    xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<fmiModelDescription\n"
+        << "  fmiVersion=\"" << fmiVersion << "\"\n"
+        << "  modelName=\"" << runtime::kModelName << "\"\n"
+        << "  " << guidAttribute << "=\"" << runtime::kModelGuid << "\"\n"
+        << "  description=\"" << escape(kModelSummary) << "\"\n"
+        << "  version=\"" << TARVO_VERSION << "\"\n"
+        << "  generationTool=\"" << runtime::kModelName << " model description generator "
+        << TARVO_VERSION << "\"\n"
+        << "  generationDateAndTime=\"" << escape(options.date) << "\"\n"
+        << "  variableNamingConvention=\"structured\"";
+    return xml.str();
 }
 
 std::string fmi2ModelDescriptionXml(const Options& options) {
     std::ostringstream xml;
-    xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<fmiModelDescription\n"
-        << "  fmiVersion=\"2.0\"\n"
-        << "  modelName=\"" << runtime::kModelName << "\"\n"
-        << "  guid=\"" << runtime::kModelGuid << "\"\n"
-        << modelAttributesXml(options) << "\n  numberOfEventIndicators=\"0\">\n";
+    xml << rootElementXml(options, "2.0", "guid") << "\n  numberOfEventIndicators=\"0\">\n";
 
     xml << "  <CoSimulation\n"
         << "    modelIdentifier=\"" << runtime::kModelName << "\"\n"
@@ -308,12 +313,7 @@ constexpr const char kTimeDescription[] =
 // build description instead.
 std::string fmi3ModelDescriptionXml(const Options& options) {
     std::ostringstream xml;
-    xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<fmiModelDescription\n"
-        << "  fmiVersion=\"3.0\"\n"
-        << "  modelName=\"" << runtime::kModelName << "\"\n"
-        << "  instantiationToken=\"" << runtime::kModelGuid << "\"\n"
-        << modelAttributesXml(options) << ">\n";
+    xml << rootElementXml(options, "3.0", "instantiationToken") << ">\n";
 
     xml << "  <CoSimulation\n"
         << "    modelIdentifier=\"" << runtime::kModelName << "\"\n"
