@@ -533,16 +533,19 @@ std::string documentationHtml(const Options& options) {
            "one of the 247 values can be read by value reference";
     if (options.fmiVersion == 3) {
         html << ": a scalar by its own, an array whole by the reference of its first element, "
-                "its elements in row-major order. The clock is the independent variable "
-                "<code>time</code>, value reference "
-             << runtime::kTimeReference
-             << ". The state of an instance can be saved, restored and serialised to bytes "
-                "that carry the instantiation token, a format version and a checksum, every "
-                "number little-endian whatever the machine";
+                "its elements in row-major order";
     }
     html << "; names follow the model's own "
             "numbering (<code>parameters[5]</code> is P[5], <code>variables[42]</code> is V[42], "
-            "counted from 0).</p>\n";
+            "counted from 0).";
+    if (options.fmiVersion == 3) {
+        html << " The clock is the independent variable <code>time</code>, value reference "
+             << runtime::kTimeReference
+             << ". The state of an instance can be saved, restored and serialised to bytes "
+                "that carry the instantiation token, a format version and a checksum, every "
+                "number little-endian whatever the machine.";
+    }
+    html << "</p>\n";
 
     const std::vector<DeclaredVariable> variables = declaredVariables(options);
     html << "<h2>Inputs</h2>\n";
