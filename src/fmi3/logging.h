@@ -34,10 +34,13 @@ constexpr const char kSnapshotAllocationFailed[] =
     "Could not allocate memory for fmi3GetFMUState.";
 constexpr const char kSnapshotRestoreFailed[] = "Could not restore the FMU state.";
 
-// Sends message, formatted with the arguments, when there is a logger.
+// Sends message, formatted with the arguments, when there is a logger. The
+// messages use only what C99 and the Windows C runtime DLL format alike:
+// %s, %u, %llu and %g (that runtime knows no %zu, so sizes go as unsigned
+// long long).
 void logMessage(const HostBinding& host, fmi3Status status, const char* message, ...)
 #if defined(__MINGW32__)
-    __attribute__((format(gnu_printf, 3, 4)))
+    __attribute__((format(ms_printf, 3, 4)))
 #elif defined(__GNUC__)
     __attribute__((format(printf, 3, 4)))
 #endif

@@ -123,9 +123,10 @@ FMI3_Export fmi3Status fmi3SerializeFMUState(fmi3Instance instance, fmi3FMUState
     }
     if (size < runtime::kStateBytesSize) {
         fmi3::logMessage(i->host, fmi3Error,
-                         "fmi3SerializeFMUState: %zu bytes are too few for a serialized state "
-                         "of %zu.",
-                         size, runtime::kStateBytesSize);
+                         "fmi3SerializeFMUState: %llu bytes are too few for a serialized state "
+                         "of %llu.",
+                         static_cast<unsigned long long>(size),
+                         static_cast<unsigned long long>(runtime::kStateBytesSize));
         return fmi3Error;
     }
     uint8_t bytes[runtime::kStateBytesSize];

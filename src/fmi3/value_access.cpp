@@ -35,8 +35,9 @@ bool isValidAccess(const Instance& instance, const char* function,
     }
     if (total != nValues) {
         logMessage(instance.host, fmi3Error,
-                   "%s: The value references stand for %zu values, not %zu.", function, total,
-                   nValues);
+                   "%s: The value references stand for %llu values, not %llu.", function,
+                   static_cast<unsigned long long>(total),
+                   static_cast<unsigned long long>(nValues));
         return false;
     }
     return true;
