@@ -24,8 +24,12 @@ FMI3_Export fmi3Status fmi3DoStep(fmi3Instance instance, fmi3Float64 currentComm
                                   fmi3Boolean* terminateSimulation, fmi3Boolean* earlyReturn,
                                   fmi3Float64* lastSuccessfulTime) {
     fmi3::Instance* const i = fmi3::instanceOf(instance);
-    if (i == nullptr || eventHandlingNeeded == nullptr || terminateSimulation == nullptr ||
+    if (i == nullptr) {
+        return fmi3Error;
+    }
+    if (eventHandlingNeeded == nullptr || terminateSimulation == nullptr ||
         earlyReturn == nullptr || lastSuccessfulTime == nullptr) {
+        fmi3::logMessage(i->host, fmi3Error, fmi3::kNoPlaceForResults);
         return fmi3Error;
     }
     runtime::Model& model = i->model;

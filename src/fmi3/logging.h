@@ -28,6 +28,9 @@ constexpr const char kNanStopTime[] = "fmi3EnterInitializationMode: The stop tim
 constexpr const char kFinishTimeExceeded[] = "Exceeded model finish time: %g > %g";
 constexpr const char kNoFiniteEnd[] =
     "fmi3DoStep: The communication point %g and the step size %g give no finite end.";
+constexpr const char kNoPlaceForResults[] =
+    "fmi3DoStep: No place for eventHandlingNeeded, terminateSimulation, earlyReturn or "
+    "lastSuccessfulTime.";
 constexpr const char kClockStalled[] =
     "fmi3DoStep: The internal step cannot advance the clock from %g.";
 constexpr const char kSnapshotAllocationFailed[] =
