@@ -13,21 +13,15 @@
 
 #include "fmi2/fmi2_functions.h"
 #include "hex_float.h"
-#include "host/fmi_api.h"
-#include "host_callbacks.h"
+#include "host/callbacks.h"
+#include "host/unit_library.h"
 #include "recorder/call_log.h"
-
-// The replay's own host callback: a step finished asynchronously, which
-// the unit never reports.
-extern "C" {
-static void stepFinishedForReplay(fmi2ComponentEnvironment, fmi2Status) {}
-}  // extern "C"
 
 namespace tarvo::trace {
 namespace {
 
 using call_log::Json;
-using host::FmiApi;
+using host::Fmi2Api;
 
 // A log that cannot be read, or a unit that cannot be loaded: status 2.
 struct ReplayError : std::runtime_error {
@@ -251,7 +245,7 @@ std::string handleOf(const Json& line, const char* key) {
 // to those of the log.
 class Replayer {
 public:
-    explicit Replayer(const FmiApi& unit) : unit_(unit) {}
+    explicit Replayer(const Fmi2Api& unit) : unit_(unit) {}
     Replayer(const Replayer&) = delete;
     Replayer& operator=(const Replayer&) = delete;
     ~Replayer() { releaseAll(); }
@@ -266,7 +260,7 @@ public:
         function(line, got);        \
         return got;                 \
     }
-        TARVO_FMI_EXPORTS(TARVO_REPLAY_CASE)
+        TARVO_FMI2_EXPORTS(TARVO_REPLAY_CASE)
 #undef TARVO_REPLAY_CASE
         throw ReplayError("unknown call \"" + name + "\"");
     }
@@ -328,10 +322,10 @@ private:
                 return functions.at(key).get<bool>();
             };
             callbacks_.push_back(fmi2CallbackFunctions{
-                present("logger") ? logToStderr : nullptr,
-                present("allocateMemory") ? allocateZeroed : nullptr,
-                present("freeMemory") ? freeAllocated : nullptr,
-                present("stepFinished") ? stepFinishedForReplay : nullptr,
+                present("logger") ? host::logToStderr : nullptr,
+                present("allocateMemory") ? host::allocateZeroed : nullptr,
+                present("freeMemory") ? host::freeAllocated : nullptr,
+                present("stepFinished") ? host::ignoreStepFinished : nullptr,
                 present("componentEnvironment") ? environmentMark : nullptr});
             callbacks = &callbacks_.back();
         }
@@ -609,7 +603,7 @@ private:
         statusQuery<fmi2String>(line, got, unit_.fmi2GetStringStatus);
     }
 
-    const FmiApi& unit_;
+    const Fmi2Api& unit_;
     std::deque<fmi2CallbackFunctions> callbacks_;  // the unit keeps a pointer to each
     Handles instances_;
     Handles snapshots_;
@@ -639,20 +633,6 @@ std::string difference(const Json& line, const Json& got) {
         return output.key() + ": got " + replayed.dump() + ", recorded " + recorded.dump();
     }
     return std::string();
-}
-
-FmiApi loadUnit(const std::string& path) {
-    void* library = host::openLibrary(path);
-    if (library == nullptr) {
-        throw ReplayError("cannot load " + path + ": " + host::libraryError());
-    }
-    int missing = 0;
-    const FmiApi unit = host::resolveFmiApi(library, &missing);
-    if (missing != 0) {
-        throw ReplayError(path + " lacks " + std::to_string(missing) +
-                          " of the 35 FMI functions");
-    }
-    return unit;
 }
 
 struct Options {
@@ -685,8 +665,11 @@ int replayLog(const Options& options) {
     if (!log) {
         throw ReplayError("cannot open " + options.logPath);
     }
-    const FmiApi unit = loadUnit(options.libraryPath);
-    Replayer replayer(unit);
+    host::UnitLibrary unit;
+    if (!unit.load(options.libraryPath)) {
+        throw ReplayError(unit.error());
+    }
+    Replayer replayer(unit.fmi2());
     std::map<std::string, std::size_t> calls;
     std::size_t callCount = 0;
     std::size_t differing = 0;

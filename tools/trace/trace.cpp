@@ -26,12 +26,12 @@
 
 #include "fmi2/fmi2_functions.h"
 #include "hex_float.h"
-#include "host/fmi_api.h"
+#include "host/callbacks.h"
 #include "host/libm_fingerprint.h"
-#include "host_callbacks.h"
+#include "host/unit_calls.h"
+#include "host/unit_library.h"
 #include "matrix/scalar.h"
 #include "replay.h"
-#include "runtime/model_identity.h"
 #include "runtime/model_variables.h"
 
 #include <algorithm>
@@ -52,10 +52,8 @@
 namespace tarvo::trace {
 namespace {
 
-using host::FmiApi;
+using host::Fmi2Api;
 using nlohmann::json;
-
-constexpr fmi2ValueReference kValueCount = runtime::kModelDataSize;
 
 // A fault in the input or in loading the unit; ends the run with status 2.
 struct TraceError : std::runtime_error {
@@ -251,37 +249,7 @@ Scenario readScenario(const std::string& path) {
 }
 
 // ---------------------------------------------------------------------------
-// The unit, loaded like any host loads it
-
-// The calls the host sequence makes; a unit that lacks one is refused, the
-// first one missing named.
-// clang-format off
-#define TARVO_TRACE_CALLS(X)                                                  \
-    X(fmi2Instantiate) X(fmi2SetupExperiment) X(fmi2EnterInitializationMode)  \
-    X(fmi2ExitInitializationMode) X(fmi2SetReal) X(fmi2GetReal) X(fmi2DoStep) \
-    X(fmi2Terminate) X(fmi2FreeInstance)
-// clang-format on
-
-FmiApi loadUnit(const std::string& path) {
-    void* library = host::openLibrary(path);
-    if (library == nullptr) {
-        throw TraceError("cannot load " + path + ": " + host::libraryError());
-    }
-    const FmiApi unit = host::resolveFmiApi(library);
-#define TARVO_TRACE_REQUIRE(name)                                           \
-    if (unit.name == nullptr) {                                             \
-        throw TraceError(std::string("the unit does not export ") + #name); \
-    }
-    TARVO_TRACE_CALLS(TARVO_TRACE_REQUIRE)
-#undef TARVO_TRACE_REQUIRE
-    return unit;
-}
-
-}  // namespace
-}  // namespace tarvo::trace
-
-namespace tarvo::trace {
-namespace {
+// The scenario run on the unit
 
 void warnIfFailed(fmi2Status status, const std::string& call) {
     if (status != fmi2OK) {
@@ -290,26 +258,21 @@ void warnIfFailed(fmi2Status status, const std::string& call) {
     }
 }
 
-void applySets(const FmiApi& unit, fmi2Component instance, const std::vector<SetCall>& sets) {
+void applySets(const Fmi2Api& unit, fmi2Component instance, const std::vector<SetCall>& sets) {
     for (const SetCall& set : sets) {
-        warnIfFailed(unit.fmi2SetReal(instance, &set.valueReference, 1, &set.value),
+        warnIfFailed(host::setReal(unit, instance, set.valueReference, set.value),
                      "fmi2SetReal(" + std::to_string(set.valueReference) + ")");
     }
 }
 
-Record takeRecord(const FmiApi& unit, fmi2Component instance, fmi2Status status) {
+Record takeRecord(const Fmi2Api& unit, fmi2Component instance, fmi2Status status) {
     Record record;
     record.status = static_cast<int>(status);
     if (status == fmi2Fatal) {
         return record;
     }
-    fmi2ValueReference references[kValueCount];
-    double values[kValueCount];
-    for (fmi2ValueReference vr = 0; vr < kValueCount; ++vr) {
-        references[vr] = vr;
-        values[vr] = std::numeric_limits<double>::quiet_NaN();
-    }
-    const fmi2Status readStatus = unit.fmi2GetReal(instance, references, kValueCount, values);
+    host::ModelValues values;
+    const fmi2Status readStatus = host::readAllValues(unit, instance, values);
     if (readStatus != fmi2OK) {
         throw TraceError("fmi2GetReal returned status " +
                          std::to_string(static_cast<int>(readStatus)));
@@ -324,12 +287,9 @@ Record takeRecord(const FmiApi& unit, fmi2Component instance, fmi2Status status)
 // writes, then per step its writes and one fmi2DoStep, a record after
 // initialisation and after every step. A failing step is recorded and the
 // run goes on; after fmi2Fatal nothing more is called.
-TraceResult runScenario(const FmiApi& unit, const Scenario& scenario) {
-    const fmi2CallbackFunctions callbacks = {logToStderr, allocateZeroed, freeAllocated, nullptr,
-                                             const_cast<char*>(scenario.name.c_str())};
-    fmi2Component instance =
-        unit.fmi2Instantiate(scenario.name.c_str(), fmi2CoSimulation, tarvo::runtime::kModelGuid,
-                             "file:///tmp/res", &callbacks, fmi2False, fmi2False);
+TraceResult runScenario(const Fmi2Api& unit, const Scenario& scenario) {
+    const fmi2CallbackFunctions callbacks = host::stderrCallbacks(scenario.name.c_str());
+    fmi2Component instance = host::instantiate(unit, scenario.name.c_str(), callbacks);
     if (instance == nullptr) {
         throw TraceError("fmi2Instantiate returned no instance");
     }
@@ -731,8 +691,11 @@ int run(int argc, char** argv) {
         options.expectedPath = chooseExpectedFile(options, scenario.name);
         nothingToCompare = options.expectedPath.empty();
     }
-    const FmiApi unit = loadUnit(options.libraryPath);
-    const TraceResult result = runScenario(unit, scenario);
+    host::UnitLibrary unit;
+    if (!unit.load(options.libraryPath)) {
+        throw TraceError(unit.error());
+    }
+    const TraceResult result = runScenario(unit.fmi2(), scenario);
 
     if (!options.outputPath.empty()) {
         std::ofstream file(options.outputPath);
