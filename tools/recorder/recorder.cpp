@@ -36,7 +36,7 @@
 #define JSON_NOEXCEPTION
 #include "fmi2/fmi2_functions.h"
 #include "host/unit_library.h"
-#include "recorder/call_log.h"
+#include "trace/call_log.h"
 
 namespace tarvo::recorder {
 namespace {

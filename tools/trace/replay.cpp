@@ -1,4 +1,4 @@
-#include "replay.h"
+#include "trace/replay.h"
 
 #include <cstdlib>
 #include <deque>
@@ -12,16 +12,17 @@
 #include <vector>
 
 #include "fmi2/fmi2_functions.h"
-#include "hex_float.h"
 #include "host/callbacks.h"
+#include "host/hex_float.h"
 #include "host/unit_library.h"
-#include "recorder/call_log.h"
+#include "trace/call_log.h"
 
 namespace tarvo::trace {
 namespace {
 
 using call_log::Json;
 using host::Fmi2Api;
+using host::parseHexFloat;
 
 // A log that cannot be read, or a unit that cannot be loaded: status 2.
 struct ReplayError : std::runtime_error {

@@ -25,14 +25,14 @@
 // loading error, 77 nothing compared: the C library matches no variant.
 
 #include "fmi2/fmi2_functions.h"
-#include "hex_float.h"
 #include "host/callbacks.h"
-#include "host/libm_fingerprint.h"
+#include "host/hex_float.h"
 #include "host/unit_calls.h"
 #include "host/unit_library.h"
 #include "matrix/scalar.h"
-#include "replay.h"
 #include "runtime/model_variables.h"
+#include "trace/libm_fingerprint.h"
+#include "trace/replay.h"
 
 #include <algorithm>
 #include <cmath>
@@ -53,6 +53,8 @@ namespace tarvo::trace {
 namespace {
 
 using host::Fmi2Api;
+using host::formatHexFloat;
+using host::parseHexFloat;
 using nlohmann::json;
 
 // A fault in the input or in loading the unit; ends the run with status 2.
@@ -100,11 +102,11 @@ const VariantName* findVariant(CosSinVariant variant) {
 // that the compiler cannot evaluate the calls itself.
 CosSinVariant fingerprintCosSin() {
     bool matches[3] = {true, true, true};
-    for (const host::FingerprintArgument& argument : host::kLibmFingerprint) {
+    for (const FingerprintArgument& argument : kLibmFingerprint) {
         volatile double x = argument.x;
         const double cosine = matrix::cLibraryCos(x);
         const double sine = matrix::cLibrarySin(x);
-        const host::CosSin known[3] = {argument.fma, argument.sse2, argument.cr};
+        const CosSin known[3] = {argument.fma, argument.sse2, argument.cr};
         for (int k = 0; k < 3; ++k) {
             matches[k] = matches[k] && cosine == known[k].cosine && sine == known[k].sine;
         }
