@@ -24,15 +24,18 @@
 // sin (the portable build against the default one), so its hash may differ.
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "host/callbacks.h"
+#include "host/unit_calls.h"
+#include "host/unit_library.h"
 #include "runtime/model.h"
-#include "unit_library.h"
 
-using namespace tarvo::bench;
+namespace host = tarvo::host;
 
 namespace {
 
@@ -66,13 +69,13 @@ long countInternalSteps(int communicationSteps) {
 
 // The timed loop, kept out of line under a plain name so that callgrind can
 // count it alone (--toggle-collect=tarvo_bench_step_loop).
-extern "C" __attribute__((noinline)) int tarvo_bench_step_loop(const UnitLibrary* unit,
+extern "C" __attribute__((noinline)) int tarvo_bench_step_loop(const host::Fmi2Api* unit,
                                                                const fmi2Component* instances,
                                                                int instanceCount, int steps) {
     for (int k = 0; k < steps; ++k) {
         for (int i = 0; i < instanceCount; ++i) {
-            if (unit->api.fmi2DoStep(instances[i], k * kCommunicationStep, kCommunicationStep,
-                                     fmi2True) != fmi2OK) {
+            if (unit->fmi2DoStep(instances[i], k * kCommunicationStep, kCommunicationStep,
+                                 fmi2True) != fmi2OK) {
                 return 0;
             }
         }
@@ -84,31 +87,43 @@ namespace {
 
 constexpr int kMaxInstances = 64;
 
-RunResult runWorkload(const UnitLibrary& unit, int steps, int instanceCount) {
+// 64-bit FNV-1a over the bytes of the values as they lie in memory.
+uint64_t hashValues(const host::ModelValues& values) {
+    uint64_t hash = 14695981039346656037ull;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(values.data());
+    for (std::size_t i = 0; i < values.size() * sizeof(double); ++i) {
+        hash ^= bytes[i];
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+RunResult runWorkload(const host::Fmi2Api& unit, int steps, int instanceCount) {
     RunResult result;
     fmi2Component instances[kMaxInstances] = {};
     bool ok = true;
     for (int i = 0; i < instanceCount && ok; ++i) {
-        fmi2Component c = instantiateUnit(unit, "bench");
+        fmi2Component c = host::instantiate(unit, "bench", host::quietCallbacks());
         instances[i] = c;
         ok = c != nullptr &&
-             unit.api.fmi2SetupExperiment(c, fmi2False, 0.0, 0.0, fmi2False, 0.0) == fmi2OK &&
-             unit.api.fmi2EnterInitializationMode(c) == fmi2OK &&
-             unit.api.fmi2ExitInitializationMode(c) == fmi2OK &&
-             setValue(unit, c, kInputA, 1.0) == fmi2OK &&
-             setValue(unit, c, kInputB, -0.5) == fmi2OK;
+             unit.fmi2SetupExperiment(c, fmi2False, 0.0, 0.0, fmi2False, 0.0) == fmi2OK &&
+             unit.fmi2EnterInitializationMode(c) == fmi2OK &&
+             unit.fmi2ExitInitializationMode(c) == fmi2OK &&
+             host::setReal(unit, c, host::kInputA, 1.0) == fmi2OK &&
+             host::setReal(unit, c, host::kInputB, -0.5) == fmi2OK;
     }
     const auto start = std::chrono::steady_clock::now();
     ok = ok && tarvo_bench_step_loop(&unit, instances, instanceCount, steps) != 0;
     const auto stop = std::chrono::steady_clock::now();
     for (int i = 0; i < instanceCount; ++i) {
-        double values[kValueCount];
-        ok = ok && instances[i] != nullptr && readAllValues(unit, instances[i], values) == fmi2OK;
-        const uint64_t hash = ok ? hashValues(values, kValueCount) : 0;
+        host::ModelValues values;
+        ok = ok && instances[i] != nullptr &&
+             host::readAllValues(unit, instances[i], values) == fmi2OK;
+        const uint64_t hash = ok ? hashValues(values) : 0;
         ok = ok && (i == 0 || hash == result.hash);
         result.hash = hash;
         if (instances[i] != nullptr) {
-            unit.api.fmi2FreeInstance(instances[i]);
+            unit.fmi2FreeInstance(instances[i]);
         }
     }
     result.seconds = std::chrono::duration<double>(stop - start).count() / instanceCount;
@@ -167,9 +182,10 @@ int main(int argc, char** argv) {
         return usage();
     }
 
-    UnitLibrary units[2];
+    host::UnitLibrary units[2];
     for (int u = 0; u < pathCount; ++u) {
-        if (!loadUnitLibrary(paths[u], units[u])) {
+        if (!units[u].load(paths[u])) {
+            std::fprintf(stderr, "%s\n", units[u].error().c_str());
             return 2;
         }
     }
@@ -178,7 +194,7 @@ int main(int argc, char** argv) {
     std::vector<double> pairRatios;
     for (int r = 0; r < repeats; ++r) {
         for (int u = 0; u < pathCount; ++u) {
-            const RunResult run = runWorkload(units[u], steps, instanceCount);
+            const RunResult run = runWorkload(units[u].fmi2(), steps, instanceCount);
             if (!run.ok) {
                 std::fprintf(stderr, "the workload failed on %s\n", paths[u]);
                 return 2;

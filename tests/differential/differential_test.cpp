@@ -23,20 +23,22 @@
 #include <limits>
 #include <string>
 
-#include "unit_library.h"
+#include "host/callbacks.h"
+#include "host/unit_calls.h"
+#include "host/unit_library.h"
 
 namespace {
 
-using tarvo::bench::kValueCount;
-using tarvo::bench::UnitLibrary;
+namespace host = tarvo::host;
+using host::kValueCount;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kPi = 3.141592653589793;
 
 // Value references by section: P[i] is kParameter + i.
-using tarvo::bench::kInputA;
-using tarvo::bench::kInputB;
+using host::kInputA;
+using host::kInputB;
 constexpr fmi2ValueReference kParameter = tarvo::runtime::kParametersStart;
 constexpr fmi2ValueReference kInitialValue = tarvo::runtime::kInitialValuesStart;
 constexpr fmi2ValueReference kVariable = tarvo::runtime::kVariablesStart;
@@ -91,26 +93,28 @@ private:
 // The libraries of this build; the environment variables
 // TARVO_FAST_LIBRARY and TARVO_LITERAL_LIBRARY name others (for instance an
 // unoptimised build) to compare instead.
-const UnitLibrary& loadedOnce(const char* variable, const char* builtPath, UnitLibrary& unit,
-                              bool& tried) {
-    if (!tried) {
-        tried = true;
-        const char* path = std::getenv(variable);
-        tarvo::bench::loadUnitLibrary(path != nullptr ? path : builtPath, unit);
-    }
+std::string libraryPath(const char* variable, const char* builtPath) {
+    const char* path = std::getenv(variable);
+    return path != nullptr ? path : builtPath;
+}
+
+const host::UnitLibrary& fastLibrary() {
+    static const host::UnitLibrary unit(libraryPath("TARVO_FAST_LIBRARY", TARVO_FAST_LIBRARY));
     return unit;
 }
 
-const UnitLibrary& fastUnit() {
-    static UnitLibrary unit;
-    static bool tried = false;
-    return loadedOnce("TARVO_FAST_LIBRARY", TARVO_FAST_LIBRARY, unit, tried);
+const host::UnitLibrary& literalLibrary() {
+    static const host::UnitLibrary unit(
+        libraryPath("TARVO_LITERAL_LIBRARY", TARVO_LITERAL_LIBRARY));
+    return unit;
 }
 
-const UnitLibrary& literalUnit() {
-    static UnitLibrary unit;
-    static bool tried = false;
-    return loadedOnce("TARVO_LITERAL_LIBRARY", TARVO_LITERAL_LIBRARY, unit, tried);
+const host::Fmi2Api& fastUnit() {
+    return fastLibrary().fmi2();
+}
+
+const host::Fmi2Api& literalUnit() {
+    return literalLibrary().fmi2();
 }
 
 std::string bitsOf(double value) {
@@ -134,10 +138,10 @@ bool sameResult(double a, double b) {
 // One instance of each build, driven call for call.
 class Lockstep {
 public:
-    Lockstep() : fast_(instantiate(fastUnit())), literal_(instantiate(literalUnit())) {}
+    Lockstep() : fast_(instantiate(fastLibrary())), literal_(instantiate(literalLibrary())) {}
     ~Lockstep() {
-        fastUnit().api.fmi2FreeInstance(fast_);
-        literalUnit().api.fmi2FreeInstance(literal_);
+        fastUnit().fmi2FreeInstance(fast_);
+        literalUnit().fmi2FreeInstance(literal_);
     }
     Lockstep(const Lockstep&) = delete;
     Lockstep& operator=(const Lockstep&) = delete;
@@ -145,79 +149,76 @@ public:
     bool valid() const { return fast_ != nullptr && literal_ != nullptr; }
 
     ::testing::AssertionResult setUp(bool stopTimeDefined, double stopTime) {
-        return same("fmi2SetupExperiment",
-                    fastUnit().api.fmi2SetupExperiment(fast_, fmi2False, 0.0, 0.0,
-                                                       stopTimeDefined, stopTime),
-                    literalUnit().api.fmi2SetupExperiment(literal_, fmi2False, 0.0, 0.0,
-                                                          stopTimeDefined, stopTime));
+        return same(
+            "fmi2SetupExperiment",
+            fastUnit().fmi2SetupExperiment(fast_, fmi2False, 0.0, 0.0, stopTimeDefined, stopTime),
+            literalUnit().fmi2SetupExperiment(literal_, fmi2False, 0.0, 0.0, stopTimeDefined,
+                                              stopTime));
     }
 
     ::testing::AssertionResult enterInitialisation() {
-        return same("fmi2EnterInitializationMode",
-                    fastUnit().api.fmi2EnterInitializationMode(fast_),
-                    literalUnit().api.fmi2EnterInitializationMode(literal_));
+        return same("fmi2EnterInitializationMode", fastUnit().fmi2EnterInitializationMode(fast_),
+                    literalUnit().fmi2EnterInitializationMode(literal_));
     }
 
     // Initialisation compares all values afterwards.
     ::testing::AssertionResult exitInitialisation() {
         const auto status =
-            same("fmi2ExitInitializationMode", fastUnit().api.fmi2ExitInitializationMode(fast_),
-                 literalUnit().api.fmi2ExitInitializationMode(literal_));
+            same("fmi2ExitInitializationMode", fastUnit().fmi2ExitInitializationMode(fast_),
+                 literalUnit().fmi2ExitInitializationMode(literal_));
         return status ? sameValues("after initialisation") : status;
     }
 
     ::testing::AssertionResult set(fmi2ValueReference vr, double value) {
-        return same("fmi2SetReal", tarvo::bench::setValue(fastUnit(), fast_, vr, value),
-                    tarvo::bench::setValue(literalUnit(), literal_, vr, value));
+        return same("fmi2SetReal", host::setReal(fastUnit(), fast_, vr, value),
+                    host::setReal(literalUnit(), literal_, vr, value));
     }
 
     ::testing::AssertionResult reset() {
-        return same("fmi2Reset", fastUnit().api.fmi2Reset(fast_),
-                    literalUnit().api.fmi2Reset(literal_));
+        return same("fmi2Reset", fastUnit().fmi2Reset(fast_), literalUnit().fmi2Reset(literal_));
     }
 
     // A communication step, then all values compared.
     ::testing::AssertionResult doStep(double communicationPoint, double stepSize) {
         ++steps;
-        const auto status =
-            same("fmi2DoStep",
-                 fastUnit().api.fmi2DoStep(fast_, communicationPoint, stepSize, fmi2True),
-                 literalUnit().api.fmi2DoStep(literal_, communicationPoint, stepSize, fmi2True));
+        const auto status = same(
+            "fmi2DoStep", fastUnit().fmi2DoStep(fast_, communicationPoint, stepSize, fmi2True),
+            literalUnit().fmi2DoStep(literal_, communicationPoint, stepSize, fmi2True));
         return status ? sameValues("after fmi2DoStep") : status;
     }
 
     ::testing::AssertionResult takeSnapshot() {
-        return same("fmi2GetFMUstate", fastUnit().api.fmi2GetFMUstate(fast_, &fastState_),
-                    literalUnit().api.fmi2GetFMUstate(literal_, &literalState_));
+        return same("fmi2GetFMUstate", fastUnit().fmi2GetFMUstate(fast_, &fastState_),
+                    literalUnit().fmi2GetFMUstate(literal_, &literalState_));
     }
 
     ::testing::AssertionResult restoreSnapshot() {
-        const auto status =
-            same("fmi2SetFMUstate", fastUnit().api.fmi2SetFMUstate(fast_, fastState_),
-                 literalUnit().api.fmi2SetFMUstate(literal_, literalState_));
+        const auto status = same("fmi2SetFMUstate", fastUnit().fmi2SetFMUstate(fast_, fastState_),
+                                 literalUnit().fmi2SetFMUstate(literal_, literalState_));
         return status ? sameValues("after fmi2SetFMUstate") : status;
     }
 
     void freeSnapshot() {
         if (fastState_ != nullptr) {
-            fastUnit().api.fmi2FreeFMUstate(fast_, &fastState_);
+            fastUnit().fmi2FreeFMUstate(fast_, &fastState_);
         }
         if (literalState_ != nullptr) {
-            literalUnit().api.fmi2FreeFMUstate(literal_, &literalState_);
+            literalUnit().fmi2FreeFMUstate(literal_, &literalState_);
         }
     }
 
     double value(fmi2ValueReference vr) const {
         double v = 0.0;
-        fastUnit().api.fmi2GetReal(fast_, &vr, 1, &v);
+        host::getReal(fastUnit(), fast_, vr, v);
         return v;
     }
 
     long steps = 0;
 
 private:
-    static fmi2Component instantiate(const UnitLibrary& unit) {
-        return unit.handle == nullptr ? nullptr : tarvo::bench::instantiateUnit(unit, "twin");
+    static fmi2Component instantiate(const host::UnitLibrary& unit) {
+        return unit.isLoaded() ? host::instantiate(unit.fmi2(), "twin", host::quietCallbacks())
+                               : nullptr;
     }
 
     static ::testing::AssertionResult same(const char* call, fmi2Status fast,
@@ -230,10 +231,10 @@ private:
     }
 
     ::testing::AssertionResult sameValues(const char* when) const {
-        double fast[kValueCount];
-        double literal[kValueCount];
-        if (tarvo::bench::readAllValues(fastUnit(), fast_, fast) != fmi2OK ||
-            tarvo::bench::readAllValues(literalUnit(), literal_, literal) != fmi2OK) {
+        host::ModelValues fast;
+        host::ModelValues literal;
+        if (host::readAllValues(fastUnit(), fast_, fast) != fmi2OK ||
+            host::readAllValues(literalUnit(), literal_, literal) != fmi2OK) {
             return ::testing::AssertionFailure() << "fmi2GetReal failed " << when;
         }
         for (fmi2ValueReference vr = 0; vr < kValueCount; ++vr) {
@@ -348,8 +349,8 @@ struct Family {
 }
 
 void runFamily(const Family& family, uint64_t seed, int sequences, int stepCount) {
-    ASSERT_NE(fastUnit().handle, nullptr);
-    ASSERT_NE(literalUnit().handle, nullptr);
+    ASSERT_TRUE(fastLibrary().isLoaded()) << fastLibrary().error();
+    ASSERT_TRUE(literalLibrary().isLoaded()) << literalLibrary().error();
     long steps = 0;
     for (int n = 0; n < sequences; ++n) {
         const uint64_t sequenceSeed = seed * 1000003u + static_cast<uint64_t>(n);

@@ -1,35 +1,21 @@
-// Host-level fixture: the unit loaded with dlopen, as any importer loads it,
-// and every export resolved by name.
+// Host-level fixture: the unit loaded as any importer loads it, every
+// export resolved by name.
 #ifndef TARVO_TESTS_HOST_LOADED_UNIT_H
 #define TARVO_TESTS_HOST_LOADED_UNIT_H
-
-#include <dlfcn.h>
 
 #include <cstddef>
 #include <cstring>
 #include <vector>
 
+#include "host/unit_library.h"
 #include "runtime/model.h"
 #include "support/host_test.h"
 
 namespace tarvo::testing {
 
-struct LoadedUnit {
-    void* library = nullptr;
-    FmiApi api;
-    int missingExports = 0;
-};
-
 // Loaded once per test program and kept until it exits.
-inline const LoadedUnit& loadedUnit() {
-    static const LoadedUnit unit = [] {
-        LoadedUnit loaded;
-        loaded.library = dlopen(TARVO_UNIT_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-        if (loaded.library != nullptr) {
-            loaded.api = resolveFmiApi(loaded.library, &loaded.missingExports);
-        }
-        return loaded;
-    }();
+inline const host::UnitLibrary& loadedUnit() {
+    static const host::UnitLibrary unit(TARVO_UNIT_LIBRARY);
     return unit;
 }
 
@@ -37,8 +23,7 @@ class LoadedUnitTest : public HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-        ASSERT_NE(loadedUnit().library, nullptr) << dlerror();
-        ASSERT_EQ(loadedUnit().missingExports, 0);
+        ASSERT_TRUE(loadedUnit().isLoaded()) << loadedUnit().error();
     }
 
     // What a snapshot records of one field, read at the field's place in
@@ -57,7 +42,7 @@ protected:
         return snapshotField<double>(of, instance, offsetof(runtime::ModelState, currentTime));
     }
 
-    TestHost host{loadedUnit().api};
+    TestHost host{loadedUnit().fmi2()};
     const FmiApi& api = host.api;
 };
 

@@ -70,7 +70,7 @@ TEST_F(SnapshotSequences, ARestoredParameterFlagUpdatesParametersOnTheNextStep) 
 }
 
 TEST_F(SnapshotSequences, RestoreIntoAnotherInstanceMovesTheStateButNotItsOwnership) {
-    TestHost otherHost(loadedUnit().api);
+    TestHost otherHost(loadedUnit().fmi2());
     InstanceHandle source = running(host, "source", 2.0);
     InstanceHandle target = otherHost.initialised("target");
     ASSERT_TRUE(source && target);

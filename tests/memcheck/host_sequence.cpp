@@ -6,11 +6,10 @@
 // answers otherwise than documented or a block stays allocated; valgrind
 // adds its own verdict on every access and leak.
 //   host_sequence [path/to/Tarvo_Unit.so]
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <vector>
 
+#include "host/unit_library.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -102,24 +101,17 @@ void runSequence(TestHost& host) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* path = argc > 1 ? argv[1] : TARVO_UNIT_LIBRARY;
-    void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        std::fprintf(stderr, "host sequence: %s\n", dlerror());
-        return 2;
-    }
-    int missing = 0;
-    const FmiApi api = resolveFmiApi(library, &missing);
-    if (missing != 0) {
-        std::fprintf(stderr, "host sequence: %d exports missing\n", missing);
+    tarvo::host::UnitLibrary unit(argc > 1 ? argv[1] : TARVO_UNIT_LIBRARY);
+    if (!unit.isLoaded()) {
+        std::fprintf(stderr, "host sequence: %s\n", unit.error().c_str());
         return 2;
     }
     {
-        TestHost host(api);
+        TestHost host(unit.fmi2());
         runSequence(host);
     }
     allocationLedger().reset();
-    dlclose(library);
+    unit.close();
     if (failures == 0) std::printf("host sequence: every call answered as documented\n");
     return failures == 0 ? 0 : 1;
 }

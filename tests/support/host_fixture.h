@@ -2,8 +2,8 @@
 // arguments and the formatted message, an allocator that counts, can fail
 // the n-th allocation and knows what is still allocated, and helpers that
 // instantiate with good defaults. Free of any test framework, so fuzzers and
-// tools can use it too; it drives the unit through an FmiApi table, linked
-// in or loaded with dlopen alike.
+// tools can use it too; it drives the unit through the host library's table
+// of FMI 2.0 functions (tools/host), linked in or loaded alike.
 #ifndef TARVO_TESTS_SUPPORT_HOST_FIXTURE_H
 #define TARVO_TESTS_SUPPORT_HOST_FIXTURE_H
 
@@ -18,22 +18,23 @@
 
 #include "fmi2/fmi2_functions.h"
 #include "host/fmi_api.h"
-#include "runtime/model_variables.h"
+#include "host/model_values.h"
+#include "host/unit_calls.h"
 
 namespace tarvo::testing {
 
-using host::FmiApi;
-using host::resolveFmiApi;
+// The tests drive the unit's FMI 2.0 functions.
+using FmiApi = host::Fmi2Api;
 
 constexpr const char kTestModelGuid[] = "{3f1c9a52-7b4e-4d08-a6c3-5e92b07d41af}";
 constexpr const char kTestInstanceName[] = "unit";
 constexpr const char kTestResourceLocation[] = "file:///tmp/tarvo/resources";
-constexpr int kModelValueCount = runtime::kModelDataSize;
+constexpr int kModelValueCount = host::kValueCount;
 
 // Values by name, as the variable table declares them.
-using runtime::valueReferenceOf;
-constexpr fmi2ValueReference kInputA = valueReferenceOf("channelA.input");
-constexpr fmi2ValueReference kInputB = valueReferenceOf("channelB.input");
+using host::kInputA;
+using host::kInputB;
+using host::valueReferenceOf;
 
 // ---------------------------------------------------------------- logging
 
@@ -250,23 +251,19 @@ public:
 
     double getReal(fmi2Component instance, fmi2ValueReference vr) const {
         double value = 0.0;
-        api.fmi2GetReal(instance, &vr, 1, &value);
+        host::getReal(api, instance, vr, value);
         return value;
     }
 
     fmi2Status setReal(fmi2Component instance, fmi2ValueReference vr, double value) const {
-        return api.fmi2SetReal(instance, &vr, 1, &value);
+        return host::setReal(api, instance, vr, value);
     }
 
     // All 247 model values, in value-reference order.
     std::vector<double> allValues(fmi2Component instance) const {
-        std::vector<fmi2ValueReference> vrs(kModelValueCount);
-        for (int i = 0; i < kModelValueCount; ++i) {
-            vrs[static_cast<size_t>(i)] = static_cast<fmi2ValueReference>(i);
-        }
-        std::vector<double> values(kModelValueCount, 0.0);
-        api.fmi2GetReal(instance, vrs.data(), vrs.size(), values.data());
-        return values;
+        host::ModelValues values{};
+        host::readAllValues(api, instance, values);
+        return std::vector<double>(values.begin(), values.end());
     }
 
     const FmiApi& api;

@@ -6,11 +6,11 @@
 
 namespace tarvo::testing {
 
-inline const host::FmiApi& linkedFmiApi() {
-    static const host::FmiApi api = [] {
-        host::FmiApi table;
+inline const host::Fmi2Api& linkedFmiApi() {
+    static const host::Fmi2Api api = [] {
+        host::Fmi2Api table;
 #define TARVO_API_LINK(name) table.name = &::name;
-        TARVO_FMI_EXPORTS(TARVO_API_LINK)
+        TARVO_FMI2_EXPORTS(TARVO_API_LINK)
 #undef TARVO_API_LINK
         return table;
     }();

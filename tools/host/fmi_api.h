@@ -1,57 +1,16 @@
-// The 35 exported functions as a table of pointers, for every host-side
-// program: the tools, the benchmark and the tests, which drive the unit
-// linked in or loaded with dlopen (LoadLibrary on Windows) through the same
-// table.
+// The function tables of the FMI versions the unit exports, for every
+// host-side program: the tools, the benchmark and the tests drive the unit
+// linked in or loaded (unit_library.h) through the same table. FMI 2.0's
+// 35 functions today; another version's table stands beside it with a list
+// of its own, and leaves this one and its users as they are.
 #ifndef TARVO_TOOLS_HOST_FMI_API_H
 #define TARVO_TOOLS_HOST_FMI_API_H
-
-#if defined(_WIN32)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
-#include <string>
 
 #include "fmi2/fmi2_functions.h"
 
 namespace tarvo::host {
 
-// The platform's shared-library calls: a handle of the loaded library, or
-// null; the address of one of its functions, or null.
-inline void* openLibrary(const std::string& path) {
-#if defined(_WIN32)
-    return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
-#else
-    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-#endif
-}
-
-inline void* findFunction(void* library, const char* name) {
-#if defined(_WIN32)
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
-#else
-    return dlsym(library, name);
-#endif
-}
-
-// Why the last openLibrary failed.
-inline std::string libraryError() {
-#if defined(_WIN32)
-    return "Windows error " + std::to_string(GetLastError());
-#else
-    const char* reason = dlerror();
-    return reason != nullptr ? reason : "unknown reason";
-#endif
-}
-
-#define TARVO_FMI_EXPORTS(X)        \
+#define TARVO_FMI2_EXPORTS(X)       \
     X(fmi2GetTypesPlatform)         \
     X(fmi2GetVersion)               \
     X(fmi2SetDebugLogging)          \
@@ -88,35 +47,20 @@ inline std::string libraryError() {
     X(fmi2GetBooleanStatus)         \
     X(fmi2GetStringStatus)
 
-struct FmiApi {
-#define TARVO_API_MEMBER(name) name##TYPE* name = nullptr;
-    TARVO_FMI_EXPORTS(TARVO_API_MEMBER)
-#undef TARVO_API_MEMBER
+// Null where the library lacks the function.
+struct Fmi2Api {
+#define TARVO_FMI2_MEMBER(name) name##TYPE* name = nullptr;
+    TARVO_FMI2_EXPORTS(TARVO_FMI2_MEMBER)
+#undef TARVO_FMI2_MEMBER
 };
 
-constexpr const char* kExportNames[] = {
-#define TARVO_API_NAME(name) #name,
-    TARVO_FMI_EXPORTS(TARVO_API_NAME)
-#undef TARVO_API_NAME
+constexpr const char* kFmi2ExportNames[] = {
+#define TARVO_FMI2_NAME(name) #name,
+    TARVO_FMI2_EXPORTS(TARVO_FMI2_NAME)
+#undef TARVO_FMI2_NAME
 };
-constexpr int kExportCount = sizeof kExportNames / sizeof kExportNames[0];
-static_assert(kExportCount == 35, "the unit exports exactly 35 functions");
-
-// Resolves every export from a loaded library; names that are missing stay
-// null, and missingExports counts them.
-inline FmiApi resolveFmiApi(void* library, int* missingExports = nullptr) {
-    FmiApi api;
-    int missing = 0;
-#define TARVO_API_RESOLVE(name)                                             \
-    api.name = reinterpret_cast<name##TYPE*>(findFunction(library, #name)); \
-    if (api.name == nullptr) ++missing;
-    TARVO_FMI_EXPORTS(TARVO_API_RESOLVE)
-#undef TARVO_API_RESOLVE
-    if (missingExports != nullptr) {
-        *missingExports = missing;
-    }
-    return api;
-}
+constexpr int kFmi2ExportCount = sizeof kFmi2ExportNames / sizeof kFmi2ExportNames[0];
+static_assert(kFmi2ExportCount == 35, "the unit exports exactly 35 FMI 2.0 functions");
 
 }  // namespace tarvo::host
 

@@ -45,7 +45,7 @@ constexpr double kDefaultStopTime = 1.0;
 constexpr double kDefaultStepSize = 0.001;
 
 // cos and sin of this argument tell the tested C libraries apart (one of the
-// arguments of tools/host/libm_fingerprint.h), as Python prints them.
+// arguments of tools/trace/libm_fingerprint.h), as Python prints them.
 constexpr const char kFingerprintArgument[] = "-0x1.0b274891fdb38p+0";
 constexpr const char kFingerprintFma[] = "0x1.019b8b7939447p-1 -0x1.ba791453757eep-1";
 constexpr const char kFingerprintSse2[] = "0x1.019b8b7939446p-1 -0x1.ba791453757eep-1";

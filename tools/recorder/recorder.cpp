@@ -35,8 +35,8 @@
 
 #define JSON_NOEXCEPTION
 #include "fmi2/fmi2_functions.h"
-#include "host/fmi_api.h"
-#include "recorder/call_log.h"
+#include "host/unit_library.h"
+#include "trace/call_log.h"
 
 namespace tarvo::recorder {
 namespace {
@@ -49,8 +49,7 @@ constexpr const char kUnitInArchive[] = "/resources/recorder/Tarvo_Unit.so";
 
 struct Recorder {
     std::recursive_mutex lock;
-    void* library = nullptr;
-    host::FmiApi unit;
+    host::UnitLibrary unit;  // closed when a host unloads the recorder
     std::string unitPath;
     std::string loadError;
     int logFile = -1;
@@ -81,24 +80,12 @@ std::string unitPathBesideThisLibrary() {
 }
 
 bool loadUnit() {
-    if (recorder.library != nullptr) {
+    if (recorder.unit.isLoaded()) {
         return true;
     }
     recorder.unitPath = unitPathBesideThisLibrary();
-    recorder.library = dlopen(recorder.unitPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (recorder.library == nullptr) {
-        const char* reason = dlerror();
-        recorder.loadError = "cannot load the recorded unit " + recorder.unitPath + ": " +
-                             (reason != nullptr ? reason : "unknown reason");
-        return false;
-    }
-    int missing = 0;
-    recorder.unit = host::resolveFmiApi(recorder.library, &missing);
-    if (missing != 0) {
-        recorder.loadError =
-            recorder.unitPath + " lacks " + std::to_string(missing) + " of the 35 FMI functions";
-        dlclose(recorder.library);
-        recorder.library = nullptr;
+    if (!recorder.unit.load(recorder.unitPath)) {
+        recorder.loadError = recorder.unit.error();
         return false;
     }
     return true;
@@ -174,7 +161,7 @@ public:
     Call& operator=(const Call&) = delete;
 
     bool ready() const { return ready_; }
-    const host::FmiApi& unit() const { return recorder.unit; }
+    const host::Fmi2Api& unit() const { return recorder.unit.fmi2(); }
     Json& operator[](const char* key) { return line_[key]; }
 
     fmi2Status finish(fmi2Status status) {
@@ -296,10 +283,7 @@ __attribute__((destructor)) void releaseAtUnload() {
         close(recorder.logFile);
         recorder.logFile = -1;
     }
-    if (recorder.library != nullptr) {
-        dlclose(recorder.library);
-        recorder.library = nullptr;
-    }
+    recorder.unit.close();
 }
 
 }  // namespace
@@ -311,7 +295,7 @@ using tarvo::recorder::recorder;
 namespace rec = tarvo::recorder;
 
 // The unit's function of the same name, taken from the table once loaded.
-#define TARVO_FORWARD(name) [](const tarvo::host::FmiApi& unit) { return unit.name; }
+#define TARVO_FORWARD(name) [](const tarvo::host::Fmi2Api& unit) { return unit.name; }
 
 extern "C" {
 

@@ -4,7 +4,6 @@
 // are logged; a log that cannot be written refuses the instance. Run under
 // valgrind (memcheck.recorder) and in the sanitizer build, which check that
 // nothing leaks.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host/unit_library.h"
 #include "support/host_fixture.h"
 
 namespace tarvo::testing {
@@ -22,34 +22,19 @@ namespace {
 
 // The libraries stay loaded until the program ends, and are closed then,
 // so that a leak check sees everything they hold released.
-struct Library {
-    void* handle = nullptr;
-    FmiApi api;
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
-    explicit Library(const char* path) : handle(dlopen(path, RTLD_NOW | RTLD_LOCAL)) {
-        EXPECT_NE(handle, nullptr) << dlerror();
-        int missing = 0;
-        if (handle != nullptr) {
-            api = resolveFmiApi(handle, &missing);
-        }
-        EXPECT_EQ(missing, 0);
-    }
-    ~Library() {
-        if (handle != nullptr) {
-            dlclose(handle);
-        }
-    }
-};
+const FmiApi& loaded(const host::UnitLibrary& library) {
+    EXPECT_TRUE(library.isLoaded()) << library.error();
+    return library.fmi2();
+}
 
 const FmiApi& unit() {
-    static const Library library(TARVO_UNIT_LIBRARY);
-    return library.api;
+    static const host::UnitLibrary library(TARVO_UNIT_LIBRARY);
+    return loaded(library);
 }
 
 const FmiApi& recorder() {
-    static const Library library(TARVO_RECORDER_LIBRARY);
-    return library.api;
+    static const host::UnitLibrary library(TARVO_RECORDER_LIBRARY);
+    return loaded(library);
 }
 
 std::string bitsOf(double value) {

@@ -1,4 +1,4 @@
-#include "hex_float.h"
+#include "host/hex_float.h"
 
 #include <cctype>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <limits>
 
-namespace tarvo::trace {
+namespace tarvo::host {
 
 std::string formatHexFloat(double value) {
     if (std::isnan(value)) {
@@ -69,4 +69,4 @@ bool parseHexFloat(const std::string& text, double& value) {
     return true;
 }
 
-}  // namespace tarvo::trace
+}  // namespace tarvo::host

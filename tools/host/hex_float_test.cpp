@@ -1,31 +1,23 @@
 // The text form of doubles decides whether a trace equals its expected file,
 // so it must match Python's float.hex to the character and read back to the
 // same bits.
-#include "hex_float.h"
+#include "host/hex_float.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <random>
 
-namespace tarvo::trace {
+#include "ieee/double_bits.h"
+
+namespace tarvo::host {
 namespace {
 
-std::uint64_t bitsOf(double value) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-double fromBits(std::uint64_t bits) {
-    double value = 0.0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
+using ieee::bitsOf;
+using ieee::fromBits;
 
 struct Written {
     double value;
@@ -98,4 +90,4 @@ TEST(HexFloat, ReadsShortFormsAndRejectsOthers) {
 }
 
 }  // namespace
-}  // namespace tarvo::trace
+}  // namespace tarvo::host

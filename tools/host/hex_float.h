@@ -1,12 +1,12 @@
 // Doubles as text, bit for bit: the hexadecimal form Python's float.hex
 // writes ("0x1.3880000000000p+11", "-0x0.0p+0", "0x0.0000000000001p-1022"),
 // with "nan", "inf" and "-inf" for the non-finite values.
-#ifndef TARVO_TOOLS_TRACE_HEX_FLOAT_H
-#define TARVO_TOOLS_TRACE_HEX_FLOAT_H
+#ifndef TARVO_TOOLS_HOST_HEX_FLOAT_H
+#define TARVO_TOOLS_HOST_HEX_FLOAT_H
 
 #include <string>
 
-namespace tarvo::trace {
+namespace tarvo::host {
 
 // Every NaN is written "nan"; the sign of zero is kept.
 std::string formatHexFloat(double value);
@@ -17,6 +17,6 @@ std::string formatHexFloat(double value);
 // double.
 bool parseHexFloat(const std::string& text, double& value);
 
-}  // namespace tarvo::trace
+}  // namespace tarvo::host
 
-#endif  // TARVO_TOOLS_TRACE_HEX_FLOAT_H
+#endif  // TARVO_TOOLS_HOST_HEX_FLOAT_H

@@ -5,8 +5,8 @@
 // byte arrays as hexadecimal digits, an array or pointer the host did not
 // pass as null. Instance and snapshot handles are written as their
 // addresses ("0x55d0c3a4b2c0", "0x0" for a null handle).
-#ifndef TARVO_TOOLS_RECORDER_CALL_LOG_H
-#define TARVO_TOOLS_RECORDER_CALL_LOG_H
+#ifndef TARVO_TOOLS_TRACE_CALL_LOG_H
+#define TARVO_TOOLS_TRACE_CALL_LOG_H
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "fmi2/fmi2_functions.h"
-#include "trace/hex_float.h"
+#include "host/hex_float.h"
 
 namespace tarvo::call_log {
 
@@ -55,7 +55,7 @@ inline Json text(const char* value) {
 }
 
 inline Json real(double value) {
-    return trace::formatHexFloat(value);
+    return host::formatHexFloat(value);
 }
 
 template <typename T, typename Convert>
@@ -99,4 +99,4 @@ inline Json bytes(const fmi2Byte* values, std::size_t count) {
 
 }  // namespace tarvo::call_log
 
-#endif  // TARVO_TOOLS_RECORDER_CALL_LOG_H
+#endif  // TARVO_TOOLS_TRACE_CALL_LOG_H
