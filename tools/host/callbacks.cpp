@@ -23,6 +23,16 @@ void logToStderr(fmi2ComponentEnvironment environment, fmi2String instanceName, 
 
 void logNothing(fmi2ComponentEnvironment, fmi2String, fmi2Status, fmi2String, fmi2String, ...) {}
 
+void logFmi3ToStderr(fmi3InstanceEnvironment environment, fmi3Status status, fmi3String category,
+                     fmi3String message) {
+    std::fprintf(stderr, "[%s] (status %d, %s): %s\n",
+                 environment ? static_cast<const char*>(environment) : "?",
+                 static_cast<int>(status), category ? category : "(null)",
+                 message ? message : "(null)");
+}
+
+void logFmi3Nothing(fmi3InstanceEnvironment, fmi3Status, fmi3String, fmi3String) {}
+
 void* allocateZeroed(std::size_t count, std::size_t size) {
     return std::calloc(count, size);
 }

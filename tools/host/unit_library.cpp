@@ -2,7 +2,7 @@
 
 namespace tarvo::host {
 
-bool UnitLibrary::load(const std::string& path) {
+bool UnitLibrary::load(const std::string& path, FmiVersion version) {
     close();
     error_.clear();
     if (!library_.open(path)) {
@@ -10,14 +10,25 @@ bool UnitLibrary::load(const std::string& path) {
         return false;
     }
     int missing = 0;
-#define TARVO_FMI2_RESOLVE(name)                                          \
-    fmi2_.name = reinterpret_cast<name##TYPE*>(library_.function(#name)); \
-    missing += fmi2_.name == nullptr ? 1 : 0;
-    TARVO_FMI2_EXPORTS(TARVO_FMI2_RESOLVE)
+#define TARVO_RESOLVE(table, name)                                        \
+    table.name = reinterpret_cast<name##TYPE*>(library_.function(#name)); \
+    missing += table.name == nullptr ? 1 : 0;
+#define TARVO_FMI2_RESOLVE(name) TARVO_RESOLVE(fmi2_, name)
+#define TARVO_FMI3_RESOLVE(name) TARVO_RESOLVE(fmi3_, name)
+    int count = 0;
+    if (version == FmiVersion::fmi2) {
+        TARVO_FMI2_EXPORTS(TARVO_FMI2_RESOLVE)
+        count = kFmi2ExportCount;
+    } else {
+        TARVO_FMI3_EXPORTS(TARVO_FMI3_RESOLVE)
+        count = kFmi3ExportCount;
+    }
+#undef TARVO_FMI3_RESOLVE
 #undef TARVO_FMI2_RESOLVE
+#undef TARVO_RESOLVE
     if (missing != 0) {
-        error_ = path + " lacks " + std::to_string(missing) + " of the " +
-                 std::to_string(kFmi2ExportCount) + " FMI functions";
+        error_ = path + " lacks " + std::to_string(missing) + " of the " + std::to_string(count) +
+                 (version == FmiVersion::fmi2 ? " FMI 2.0" : " FMI 3.0") + " functions";
         close();
         return false;
     }
@@ -27,6 +38,7 @@ bool UnitLibrary::load(const std::string& path) {
 void UnitLibrary::close() {
     library_.close();
     fmi2_ = Fmi2Api{};
+    fmi3_ = Fmi3Api{};
 }
 
 }  // namespace tarvo::host
