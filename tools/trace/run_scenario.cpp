@@ -1,23 +1,15 @@
 #include "trace/run_scenario.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "host/callbacks.h"
-#include "host/hex_float.h"
 #include "host/unit_calls.h"
+#include "trace/scenario_record.h"
 #include "trace/trace_error.h"
 
 namespace tarvo::trace {
 namespace {
-
-void warnIfFailed(fmi2Status status, const std::string& call) {
-    if (status != fmi2OK) {
-        std::fprintf(stderr, "trace: %s returned status %d\n", call.c_str(),
-                     static_cast<int>(status));
-    }
-}
 
 void applySets(const host::Fmi2Api& unit, fmi2Component instance,
                const std::vector<SetCall>& sets) {
@@ -28,21 +20,10 @@ void applySets(const host::Fmi2Api& unit, fmi2Component instance,
 }
 
 Record takeRecord(const host::Fmi2Api& unit, fmi2Component instance, fmi2Status status) {
-    Record record;
-    record.status = static_cast<int>(status);
-    if (status == fmi2Fatal) {
-        return record;
-    }
-    host::ModelValues values;
-    const fmi2Status readStatus = host::readAllValues(unit, instance, values);
-    if (readStatus != fmi2OK) {
-        throw TraceError("fmi2GetReal returned status " +
-                         std::to_string(static_cast<int>(readStatus)));
-    }
-    for (double value : values) {
-        record.values.push_back(host::formatHexFloat(value));
-    }
-    return record;
+    return trace::takeRecord(
+        status,
+        [&](host::ModelValues& values) { return host::readAllValues(unit, instance, values); },
+        "fmi2GetReal");
 }
 
 }  // namespace

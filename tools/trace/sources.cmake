@@ -3,8 +3,8 @@
 set(tarvo_trace_sources
   # a scenario: the command line, reading, running, the result file,
   # comparing and reporting
-  trace.cpp trace_options.cpp scenario.cpp json_file.cpp run_scenario.cpp trace_result.cpp
-  cos_sin_variant.cpp compare_results.cpp report.cpp
+  trace.cpp trace_options.cpp scenario.cpp json_file.cpp run_scenario.cpp scenario_record.cpp
+  trace_result.cpp cos_sin_variant.cpp compare_results.cpp report.cpp
   # a call log: the command line, reading a call's arguments, making it
   # again, comparing and reporting
   replay.cpp replay_arguments.cpp replay_handles.cpp replayer.cpp replay_compare.cpp
