@@ -23,7 +23,7 @@ ExactComparison compareExactly(const TraceResult& actual, const TraceResult& exp
         const Record& got = actual.records[k];
         const Record& want = expected.records[k];
         RecordDifference difference;
-        difference.record = k;
+        difference.record = actual.firstRecord + k;
         difference.statusDiffers = got.status != want.status;
         difference.status = got.status;
         difference.expectedStatus = want.status;
@@ -64,11 +64,12 @@ UlpComparison compareStatusesCountUlps(const TraceResult& actual, const TraceRes
         const Record& got = actual.records[k];
         const Record& want = expected.records[k];
         if (got.status != want.status && comparison.differingStatuses++ == 0) {
-            comparison.firstStatus = StatusDifference{k, got.status, want.status};
+            comparison.firstStatus =
+                StatusDifference{actual.firstRecord + k, got.status, want.status};
         }
         if (got.values.size() != want.values.size()) {
-            comparison.valueCountDiffers =
-                ValueCountDifference{k, got.values.size(), want.values.size()};
+            comparison.valueCountDiffers = ValueCountDifference{
+                actual.firstRecord + k, got.values.size(), want.values.size()};
             return comparison;
         }
         bool recordDiffers = false;
@@ -83,7 +84,8 @@ UlpComparison compareStatusesCountUlps(const TraceResult& actual, const TraceRes
             double b = 0.0;
             if (!host::parseHexFloat(got.values[vr], a) ||
                 !host::parseHexFloat(want.values[vr], b)) {
-                throw TraceError("not a hexadecimal float in record " + std::to_string(k));
+                throw TraceError("not a hexadecimal float in record " +
+                                 std::to_string(actual.firstRecord + k));
             }
             const std::int64_t distance = ulpDistance(a, b);
             if (distance < 0) {
@@ -102,7 +104,7 @@ UlpComparison compareStatusesCountUlps(const TraceResult& actual, const TraceRes
             if (distance > comparison.largest) {
                 comparison.largest = distance;
                 comparison.largestAt = vr;
-                comparison.largestRecord = k;
+                comparison.largestRecord = actual.firstRecord + k;
             }
         }
         comparison.differingRecords += recordDiffers ? 1 : 0;

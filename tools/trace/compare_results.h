@@ -1,6 +1,8 @@
 // A result compared with the expected one: exactly, or (for a build whose
 // cos and sin differ from the expected set's) statuses exactly and values
 // by their distance in ulps. What the comparisons find; report.h tells it.
+// Both results start at the same record number (recordsFrom); records are
+// named by their numbers.
 #ifndef TARVO_TOOLS_TRACE_COMPARE_RESULTS_H
 #define TARVO_TOOLS_TRACE_COMPARE_RESULTS_H
 

@@ -14,6 +14,7 @@
 //   trace --library Tarvo_Unit.so SCENARIO.json [--output RESULT.json]
 //         [--compare EXPECTED.json | --expected-dir DIR [--cos-sin VARIANT]]
 //         [--values exact|report]
+//         [--fmi3 VALUE_MAP.json [--save-state|--resume-state STATE --after-step K]]
 //   trace --which-cos-sin
 //   trace --library Tarvo_Unit.so --replay CALLS.jsonl     (replay.h)
 //
@@ -21,13 +22,26 @@
 // the expected set: every status must be equal, and the values that differ
 // are counted, with their distances in ulps.
 //
+// --fmi3 runs the scenario on the FMI 3.0 unit as a host of FMI 3.0 runs it
+// (run_scenario_fmi3.h) and records what a run on the FMI 2.0 unit records:
+// the 247 values in FMI 2.0's value-reference order, found by name through
+// the value map (make_value_map.py), and the statuses the FMI 2.0 unit
+// answers; for the step that stops at the stop time that is fmi2Error (3),
+// where FMI 3.0 answers fmi3Discard with terminateSimulation. So it is
+// compared with the FMI 2.0 unit's expected sets as they are.
+// --save-state writes the unit's serialised state after step K (0: after
+// initialisation) to a file; --resume-state sets such a state on a fresh
+// instance after initialisation, records it as record K and goes on with
+// step K + 1: the result holds the records from K on ("first_record": K),
+// compared with the same records of the expected set.
+//
 // Exit status: 0 done (and equal), 1 results differ, 2 usage, input or
 // loading error, 77 nothing compared: the C library matches no variant.
 //
 // Here the steps follow one another; each has a file of its own: the command
-// line (trace_options), the scenario (scenario), the run (run_scenario), the
-// result file (trace_result), the comparison (compare_results) and what is
-// said about it (report).
+// line (trace_options), the scenario (scenario), the run (run_scenario,
+// run_scenario_fmi3 with value_map_file), the result file (trace_result),
+// the comparison (compare_results) and what is said about it (report).
 #include <exception>
 #include <fstream>
 #include <iostream>
@@ -40,10 +54,12 @@
 #include "trace/replay.h"
 #include "trace/report.h"
 #include "trace/run_scenario.h"
+#include "trace/run_scenario_fmi3.h"
 #include "trace/scenario.h"
 #include "trace/trace_error.h"
 #include "trace/trace_options.h"
 #include "trace/trace_result.h"
+#include "trace/value_map_file.h"
 
 namespace tarvo::trace {
 namespace {
@@ -77,9 +93,11 @@ void writeResultFile(const std::string& path, const TraceResult& result) {
     }
 }
 
-// The exit status: 0 equal, 1 differing.
+// The exit status: 0 equal, 1 differing. A resumed run is compared with
+// the expected records from its first on.
 int compareWithExpected(const Options& options, const TraceResult& result) {
-    const TraceResult expected = readResult(options.expectedPath);
+    const TraceResult expected =
+        recordsFrom(readResult(options.expectedPath), result.firstRecord);
     std::ostringstream report;
     if (options.reportValues) {
         const UlpComparison comparison = compareStatusesCountUlps(result, expected);
@@ -94,9 +112,35 @@ int compareWithExpected(const Options& options, const TraceResult& result) {
         std::cerr << result.name << ": " << report.str();
         return 1;
     }
-    std::cout << result.name << ": " << result.records.size() << " records equal "
-              << options.expectedPath << '\n';
+    std::cout << result.name << ": " << result.records.size() << " records ";
+    if (result.firstRecord != 0) {
+        std::cout << "from record " << result.firstRecord << " ";
+    }
+    std::cout << "equal " << options.expectedPath << '\n';
     return 0;
+}
+
+// The scenario on the library as its FMI version asks.
+TraceResult runOnLibrary(const Options& options, const Scenario& scenario) {
+    if (options.valueMapPath.empty()) {
+        host::UnitLibrary unit;
+        if (!unit.load(options.libraryPath)) {
+            throw TraceError(unit.error());
+        }
+        return runScenario(unit.fmi2(), scenario);
+    }
+    const host::ValueMap map = readValueMap(options.valueMapPath);
+    host::UnitLibrary unit;
+    if (!unit.load(options.libraryPath, host::FmiVersion::fmi3)) {
+        throw TraceError(unit.error());
+    }
+    StateFile state;
+    if (!options.saveStatePath.empty()) {
+        state = {StateFile::Use::save, options.saveStatePath, options.afterStep};
+    } else if (!options.resumeStatePath.empty()) {
+        state = {StateFile::Use::resume, options.resumeStatePath, options.afterStep};
+    }
+    return runScenarioFmi3(unit.fmi3(), map, scenario, state);
 }
 
 int run(int argc, char** argv) {
@@ -113,11 +157,7 @@ int run(int argc, char** argv) {
         options.expectedPath = chooseExpectedFile(options, scenario.name);
         nothingToCompare = options.expectedPath.empty();
     }
-    host::UnitLibrary unit;
-    if (!unit.load(options.libraryPath)) {
-        throw TraceError(unit.error());
-    }
-    const TraceResult result = runScenario(unit.fmi2(), scenario);
+    const TraceResult result = runOnLibrary(options, scenario);
 
     if (!options.outputPath.empty()) {
         writeResultFile(options.outputPath, result);

@@ -2,6 +2,7 @@
 #ifndef TARVO_TOOLS_TRACE_TRACE_OPTIONS_H
 #define TARVO_TOOLS_TRACE_TRACE_OPTIONS_H
 
+#include <cstddef>
 #include <string>
 
 namespace tarvo::trace {
@@ -15,6 +16,14 @@ struct Options {
     std::string cosSin = "auto";
     bool reportValues = false;  // --values report: statuses exact, value differences counted
     bool whichCosSin = false;
+    // --fmi3: the library is the FMI 3.0 unit, its values found through
+    // this value map (value_map_file.h).
+    std::string valueMapPath;
+    // FMI 3.0 only: the state after step afterStep written to a file, or
+    // the run resumed from such a file.
+    std::string saveStatePath;
+    std::string resumeStatePath;
+    std::size_t afterStep = 0;
 };
 
 extern const char kUsage[];
