@@ -1,9 +1,11 @@
-// Differential tests: the unit as shipped (fast dynamic equations) and the
+// Differential tests: the unit as shipped (fast dynamic equations), the
 // reference build (literal equations, every matrix operation a call of the
-// general library) loaded side by side with dlopen and driven by the same
-// host calls. After initialisation and after every fmi2DoStep both must
-// report the same status and the same 247 values, bit for bit (a NaN
-// matches any NaN, see sameResult).
+// general library) and the FMI 3.0 unit loaded side by side with dlopen and
+// driven by the same host calls, the FMI 3.0 unit as a host of FMI 3.0
+// drives it (host/fmi3_unit.h), its values found by name through the value
+// map made from the two model descriptions. After initialisation and after
+// every step all three must report the same status (the FMI 2.0 unit's) and
+// the same 247 values, bit for bit (a NaN matches any NaN, see sameResult).
 //
 // The call sequences are random with fixed seeds: parameters, initial
 // values, inputs, states written between steps and step sizes, including
@@ -11,7 +13,10 @@
 // singular V[31..34], quantisation by zero, levels exactly at the selection
 // thresholds, special rotation angles, snapshots, resets and stop times.
 // Most steps are one internal step long, so the values are compared after
-// nearly every internal step.
+// nearly every internal step. The FMI 3.0 unit takes its snapshots in
+// memory or as bytes (serialised, deserialised, set), and its state also
+// makes that round trip at random points of the sequences, unseen by the
+// others: it must change nothing.
 #include <gtest/gtest.h>
 
 #include <cinttypes>
@@ -22,10 +27,13 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "host/callbacks.h"
+#include "host/fmi3_unit.h"
 #include "host/unit_calls.h"
 #include "host/unit_library.h"
+#include "trace/value_map_file.h"
 
 namespace {
 
@@ -91,8 +99,8 @@ private:
 };
 
 // The libraries of this build; the environment variables
-// TARVO_FAST_LIBRARY and TARVO_LITERAL_LIBRARY name others (for instance an
-// unoptimised build) to compare instead.
+// TARVO_FAST_LIBRARY, TARVO_LITERAL_LIBRARY and TARVO_FMI3_LIBRARY name
+// others (for instance an unoptimised build) to compare instead.
 std::string libraryPath(const char* variable, const char* builtPath) {
     const char* path = std::getenv(variable);
     return path != nullptr ? path : builtPath;
@@ -107,6 +115,18 @@ const host::UnitLibrary& literalLibrary() {
     static const host::UnitLibrary unit(
         libraryPath("TARVO_LITERAL_LIBRARY", TARVO_LITERAL_LIBRARY));
     return unit;
+}
+
+const host::UnitLibrary& fmi3Library() {
+    static const host::UnitLibrary unit(libraryPath("TARVO_FMI3_LIBRARY", TARVO_FMI3_LIBRARY),
+                                        host::FmiVersion::fmi3);
+    return unit;
+}
+
+// The value map the build made from the two model descriptions.
+const host::ValueMap& valueMap() {
+    static const host::ValueMap map = tarvo::trace::readValueMap(TARVO_FMI3_VALUE_MAP);
+    return map;
 }
 
 const host::Fmi2Api& fastUnit() {
@@ -135,10 +155,22 @@ bool sameResult(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
 }
 
+// How the FMI 3.0 unit keeps a snapshot: the state in memory, or only its
+// bytes, deserialised and set to restore it.
+enum class Snapshot {
+    inMemory,
+    asBytes
+};
+
 // One instance of each build, driven call for call.
 class Lockstep {
 public:
-    Lockstep() : fast_(instantiate(fastLibrary())), literal_(instantiate(literalLibrary())) {}
+    Lockstep()
+        : fast_(instantiate(fastLibrary())),
+          literal_(instantiate(literalLibrary())),
+          fmi3_(fmi3Library().fmi3(), valueMap()) {
+        fmi3_.instantiate("twin", nullptr, host::logFmi3Nothing);
+    }
     ~Lockstep() {
         fastUnit().fmi2FreeInstance(fast_);
         literalUnit().fmi2FreeInstance(literal_);
@@ -146,55 +178,89 @@ public:
     Lockstep(const Lockstep&) = delete;
     Lockstep& operator=(const Lockstep&) = delete;
 
-    bool valid() const { return fast_ != nullptr && literal_ != nullptr; }
+    bool valid() const {
+        return fast_ != nullptr && literal_ != nullptr && fmi3_.instance() != nullptr;
+    }
 
+    // FMI 3.0 takes the experiment with entering initialisation.
     ::testing::AssertionResult setUp(bool stopTimeDefined, double stopTime) {
-        return same(
-            "fmi2SetupExperiment",
-            fastUnit().fmi2SetupExperiment(fast_, fmi2False, 0.0, 0.0, stopTimeDefined, stopTime),
-            literalUnit().fmi2SetupExperiment(literal_, fmi2False, 0.0, 0.0, stopTimeDefined,
-                                              stopTime));
+        stopTimeDefined_ = stopTimeDefined;
+        stopTime_ = stopTime;
+        const fmi2Status fast =
+            fastUnit().fmi2SetupExperiment(fast_, fmi2False, 0.0, 0.0, stopTimeDefined, stopTime);
+        return same("fmi2SetupExperiment", fast,
+                    literalUnit().fmi2SetupExperiment(literal_, fmi2False, 0.0, 0.0,
+                                                      stopTimeDefined, stopTime),
+                    fast);
     }
 
     ::testing::AssertionResult enterInitialisation() {
         return same("fmi2EnterInitializationMode", fastUnit().fmi2EnterInitializationMode(fast_),
-                    literalUnit().fmi2EnterInitializationMode(literal_));
+                    literalUnit().fmi2EnterInitializationMode(literal_),
+                    fmi3_.enterInitialisation(0.0, stopTimeDefined_, stopTime_));
     }
 
     // Initialisation compares all values afterwards.
     ::testing::AssertionResult exitInitialisation() {
         const auto status =
             same("fmi2ExitInitializationMode", fastUnit().fmi2ExitInitializationMode(fast_),
-                 literalUnit().fmi2ExitInitializationMode(literal_));
+                 literalUnit().fmi2ExitInitializationMode(literal_), fmi3_.exitInitialisation());
         return status ? sameValues("after initialisation") : status;
     }
 
     ::testing::AssertionResult set(fmi2ValueReference vr, double value) {
         return same("fmi2SetReal", host::setReal(fastUnit(), fast_, vr, value),
-                    host::setReal(literalUnit(), literal_, vr, value));
+                    host::setReal(literalUnit(), literal_, vr, value), fmi3_.setReal(vr, value));
     }
 
     ::testing::AssertionResult reset() {
-        return same("fmi2Reset", fastUnit().fmi2Reset(fast_), literalUnit().fmi2Reset(literal_));
+        return same("fmi2Reset", fastUnit().fmi2Reset(fast_), literalUnit().fmi2Reset(literal_),
+                    fmi3_.reset());
     }
 
-    // A communication step, then all values compared.
+    // A communication step, then all values compared. Before every seventh
+    // step the FMI 3.0 unit's state goes through bytes first.
     ::testing::AssertionResult doStep(double communicationPoint, double stepSize) {
+        if (steps % 7 == 3) {
+            const auto roundTrip = roundTripFmi3State();
+            if (!roundTrip) {
+                return roundTrip;
+            }
+        }
         ++steps;
         const auto status = same(
             "fmi2DoStep", fastUnit().fmi2DoStep(fast_, communicationPoint, stepSize, fmi2True),
-            literalUnit().fmi2DoStep(literal_, communicationPoint, stepSize, fmi2True));
+            literalUnit().fmi2DoStep(literal_, communicationPoint, stepSize, fmi2True),
+            fmi3_.doStep(communicationPoint, stepSize));
         return status ? sameValues("after fmi2DoStep") : status;
     }
 
-    ::testing::AssertionResult takeSnapshot() {
-        return same("fmi2GetFMUstate", fastUnit().fmi2GetFMUstate(fast_, &fastState_),
-                    literalUnit().fmi2GetFMUstate(literal_, &literalState_));
+    ::testing::AssertionResult takeSnapshot(Snapshot kind) {
+        snapshot_ = kind;
+        const auto status = same(
+            "fmi2GetFMUstate", fastUnit().fmi2GetFMUstate(fast_, &fastState_),
+            literalUnit().fmi2GetFMUstate(literal_, &literalState_), fmi3_.getState(fmi3State_));
+        if (!status || kind == Snapshot::inMemory) {
+            return status;
+        }
+        const fmi3Status serialised = fmi3_.serializeState(fmi3State_, fmi3Bytes_);
+        fmi3_.freeState(fmi3State_);
+        return serialised == fmi3OK ? ::testing::AssertionSuccess()
+                                    : ::testing::AssertionFailure()
+                                          << "fmi3SerializeFMUState returned " << serialised;
     }
 
     ::testing::AssertionResult restoreSnapshot() {
+        if (snapshot_ == Snapshot::asBytes) {
+            const fmi3Status read = fmi3_.deserializeState(fmi3Bytes_, fmi3State_);
+            if (read != fmi3OK) {
+                return ::testing::AssertionFailure()
+                       << "fmi3DeserializeFMUState returned " << read;
+            }
+        }
         const auto status = same("fmi2SetFMUstate", fastUnit().fmi2SetFMUstate(fast_, fastState_),
-                                 literalUnit().fmi2SetFMUstate(literal_, literalState_));
+                                 literalUnit().fmi2SetFMUstate(literal_, literalState_),
+                                 fmi3_.setState(fmi3State_));
         return status ? sameValues("after fmi2SetFMUstate") : status;
     }
 
@@ -205,6 +271,24 @@ public:
         if (literalState_ != nullptr) {
             literalUnit().fmi2FreeFMUstate(literal_, &literalState_);
         }
+        fmi3_.freeState(fmi3State_);
+    }
+
+    // The FMI 3.0 unit's state serialised, deserialised and set, which the
+    // other two do not see: its values must stay as they were.
+    ::testing::AssertionResult roundTripFmi3State() {
+        fmi3FMUState state = nullptr;
+        std::vector<std::uint8_t> bytes;
+        fmi3Status status = fmi3_.getState(state) == fmi2OK ? fmi3OK : fmi3Error;
+        status = status == fmi3OK ? fmi3_.serializeState(state, bytes) : status;
+        fmi3_.freeState(state);
+        status = status == fmi3OK ? fmi3_.deserializeState(bytes, state) : status;
+        status = status == fmi3OK && fmi3_.setState(state) == fmi2OK ? fmi3OK : fmi3Error;
+        fmi3_.freeState(state);
+        if (status != fmi3OK) {
+            return ::testing::AssertionFailure() << "the state's round trip through bytes failed";
+        }
+        return sameValues("after the FMI 3.0 state's round trip through bytes");
     }
 
     double value(fmi2ValueReference vr) const {
@@ -221,27 +305,31 @@ private:
                                : nullptr;
     }
 
-    static ::testing::AssertionResult same(const char* call, fmi2Status fast,
-                                           fmi2Status literal) {
-        if (fast == literal) {
+    // FMI 3.0's status as the FMI 2.0 unit reports it (host/fmi3_unit.h).
+    static ::testing::AssertionResult same(const char* call, fmi2Status fast, fmi2Status literal,
+                                           fmi2Status fmi3) {
+        if (fast == literal && fast == fmi3) {
             return ::testing::AssertionSuccess();
         }
-        return ::testing::AssertionFailure()
-               << call << " returned " << fast << " (fast) but " << literal << " (literal)";
+        return ::testing::AssertionFailure() << call << " returned " << fast << " (fast), "
+                                             << literal << " (literal), " << fmi3 << " (FMI 3.0)";
     }
 
-    ::testing::AssertionResult sameValues(const char* when) const {
+    ::testing::AssertionResult sameValues(const char* when) {
         host::ModelValues fast;
         host::ModelValues literal;
+        host::ModelValues fmi3;
         if (host::readAllValues(fastUnit(), fast_, fast) != fmi2OK ||
-            host::readAllValues(literalUnit(), literal_, literal) != fmi2OK) {
-            return ::testing::AssertionFailure() << "fmi2GetReal failed " << when;
+            host::readAllValues(literalUnit(), literal_, literal) != fmi2OK ||
+            fmi3_.readAllValues(fmi3) != fmi2OK) {
+            return ::testing::AssertionFailure() << "reading the values failed " << when;
         }
         for (fmi2ValueReference vr = 0; vr < kValueCount; ++vr) {
-            if (!sameResult(fast[vr], literal[vr])) {
+            if (!sameResult(fast[vr], literal[vr]) || !sameResult(fast[vr], fmi3[vr])) {
                 return ::testing::AssertionFailure()
                        << when << " (step " << steps << "), value reference " << vr << ": fast "
-                       << bitsOf(fast[vr]) << ", literal " << bitsOf(literal[vr]);
+                       << bitsOf(fast[vr]) << ", literal " << bitsOf(literal[vr]) << ", FMI 3.0 "
+                       << bitsOf(fmi3[vr]);
             }
         }
         return ::testing::AssertionSuccess();
@@ -249,8 +337,14 @@ private:
 
     fmi2Component fast_;
     fmi2Component literal_;
+    host::Fmi3Unit fmi3_;
+    bool stopTimeDefined_ = false;
+    double stopTime_ = 0.0;
     fmi2FMUstate fastState_ = nullptr;
     fmi2FMUstate literalState_ = nullptr;
+    fmi3FMUState fmi3State_ = nullptr;
+    Snapshot snapshot_ = Snapshot::inMemory;
+    std::vector<std::uint8_t> fmi3Bytes_;
 };
 
 // A step size as hosts use them: mostly one internal step, sometimes a few,
@@ -351,6 +445,7 @@ struct Family {
 void runFamily(const Family& family, uint64_t seed, int sequences, int stepCount) {
     ASSERT_TRUE(fastLibrary().isLoaded()) << fastLibrary().error();
     ASSERT_TRUE(literalLibrary().isLoaded()) << literalLibrary().error();
+    ASSERT_TRUE(fmi3Library().isLoaded()) << fmi3Library().error();
     long steps = 0;
     for (int n = 0; n < sequences; ++n) {
         const uint64_t sequenceSeed = seed * 1000003u + static_cast<uint64_t>(n);
@@ -531,8 +626,9 @@ TEST(Differential, LevelThresholdsAndQuantisation) {
     std::printf("  400 sequences, %ld communication steps compared\n", steps);
 }
 
-// Snapshots taken and restored in the middle of a run, resets and a second
-// run, and stop times inside the run.
+// Snapshots taken and restored in the middle of a run (the FMI 3.0 unit's
+// every other time as bytes only), resets and a second run, and stop times
+// inside the run.
 TEST(Differential, SnapshotsResetsAndStopTimes) {
     long steps = 0;
     for (int n = 0; n < 200; ++n) {
@@ -541,7 +637,7 @@ TEST(Differential, SnapshotsResetsAndStopTimes) {
         ASSERT_TRUE(twin.valid());
         const Family family{0.2, 0.4, 0.02, 0.2};
         ASSERT_TRUE(runRandomSequence(twin, random, family, 20)) << "sequence " << n;
-        ASSERT_TRUE(twin.takeSnapshot());
+        ASSERT_TRUE(twin.takeSnapshot(n % 2 == 0 ? Snapshot::inMemory : Snapshot::asBytes));
         double time = 0.0;
         for (int step = 0; step < 10; ++step) {
             if (random.chance(0.3)) {
