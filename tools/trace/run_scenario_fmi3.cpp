@@ -95,18 +95,19 @@ TraceResult runScenarioFmi3(const host::Fmi3Api& api, const host::ValueMap& map,
         result.firstRecord = step;
     }
     result.records.push_back(takeRecord(unit, status));
-
-    for (;;) {
+    const auto saveIfDue = [&] {
         if (state.use == StateFile::Use::save && step == state.afterStep && status != fmi2Fatal) {
             saveState(unit, state.path);
         }
-        if (step == scenario.steps.size() || status == fmi2Fatal) {
-            break;
-        }
+    };
+    saveIfDue();
+
+    while (step < scenario.steps.size() && status != fmi2Fatal) {
         const Step& next = scenario.steps[step++];
         applySets(unit, next.sets);
         status = unit.doStep(next.communicationPoint, next.stepSize);
         result.records.push_back(takeRecord(unit, status));
+        saveIfDue();
     }
     if (status == fmi2Fatal) {
         unit.abandon();
