@@ -31,6 +31,11 @@ from .unit_run import UnitRefusal
 REPOSITORY = Path(__file__).resolve().parents[2]
 DEFAULT_FMU = REPOSITORY / "build" / "Tarvo_Unit.fmu"
 PORTABLE_FMU = REPOSITORY / "build" / "Tarvo_Unit-portable.fmu"
+FMI3_FMU = REPOSITORY / "build" / "Tarvo_Unit-fmi3.fmu"
+FMI3_PORTABLE_FMU = REPOSITORY / "build" / "Tarvo_Unit-fmi3-portable.fmu"
+# The build targets that make the archives, by file name.
+BUILD_TARGETS = {DEFAULT_FMU.name: "fmu", PORTABLE_FMU.name: "fmu-portable",
+                 FMI3_FMU.name: "fmu-fmi3", FMI3_PORTABLE_FMU.name: "fmu-fmi3-portable"}
 DEFAULT_OUTPUT_DIR = REPOSITORY / "out"
 # Options that only a study takes.
 STUDY_OPTIONS = ("samples", "seed", "workers", "scheduler", "tls_ca_file", "tls_cert",
@@ -67,6 +72,9 @@ def parse_arguments(argv):
     archive.add_argument("--portable", action="store_true",
                          help=f"simulate {PORTABLE_FMU.name}, whose own correctly rounded cos "
                               "and sin give the same bits on every machine")
+    parser.add_argument("--fmi3", action="store_true",
+                        help=f"simulate the FMI 3.0 archive, {FMI3_FMU.name} (with --portable "
+                             f"{FMI3_PORTABLE_FMU.name}): the same unit and results")
 
     study = parser.add_argument_group(
         "studies", "Many cases of the same experiment, one row each in sweep.csv. "
@@ -108,16 +116,21 @@ def parse_arguments(argv):
 
 
 def archive_path(arguments, recorded=None):
-    """The archive of --fmu or --portable, else the one a journal recorded,
-    else the default one; it must exist."""
+    """The archive of --fmu, --fmi3 or --portable, else the one a journal
+    recorded, else the default one; it must exist."""
+    if arguments.fmu and arguments.fmi3:
+        raise OptionError("--fmi3 chooses one of the build's FMI 3.0 archives, --fmu names "
+                          "an archive itself: give one of them")
     if arguments.fmu:
         fmu = Path(arguments.fmu)
+    elif arguments.fmi3:
+        fmu = FMI3_PORTABLE_FMU if arguments.portable else FMI3_FMU
     elif arguments.portable:
         fmu = PORTABLE_FMU
     else:
         fmu = Path(recorded) if recorded else DEFAULT_FMU
     if not fmu.is_file():
-        target = "fmu-portable" if fmu == PORTABLE_FMU else "fmu"
+        target = BUILD_TARGETS.get(fmu.name, "fmu")
         raise OptionError(f"no FMU at {fmu} (build it with: cmake --build build --target {target})")
     return fmu
 
