@@ -56,6 +56,29 @@ def fmu_path():
 
 
 @pytest.fixture(scope="session")
+def fmi3_fmu_path():
+    path = BUILD / "Tarvo_Unit-fmi3.fmu"
+    if not path.is_file():
+        pytest.fail(f"{path} is missing: build the target fmu-fmi3 first")
+    return path
+
+
+@pytest.fixture
+def small_disk(tmp_path):
+    """A filesystem of 1 MiB (tmpfs, which needs root)."""
+    mount_point = tmp_path / "disk"
+    mount_point.mkdir()
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs",
+                              str(mount_point)], capture_output=True, text=True)
+    if mounted.returncode != 0:
+        pytest.skip(f"no small filesystem here: {mounted.stderr.strip()}")
+    try:
+        yield mount_point
+    finally:
+        subprocess.run(["umount", "-l", str(mount_point)], check=False)
+
+
+@pytest.fixture(scope="session")
 def trace_tool():
     path = BUILD / "tools" / "trace" / "trace"
     if not path.is_file():

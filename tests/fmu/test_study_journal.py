@@ -348,21 +348,6 @@ def test_a_failed_write_stops_the_study_and_keeps_the_journal_whole(
     assert read_rows(folder / "sweep.csv") == rows
 
 
-@pytest.fixture
-def small_disk(tmp_path):
-    """A filesystem of 1 MiB (tmpfs, which needs root)."""
-    mount_point = tmp_path / "disk"
-    mount_point.mkdir()
-    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs",
-                              str(mount_point)], capture_output=True, text=True)
-    if mounted.returncode != 0:
-        pytest.skip(f"no small filesystem here: {mounted.stderr.strip()}")
-    try:
-        yield mount_point
-    finally:
-        subprocess.run(["umount", "-l", str(mount_point)], check=False)
-
-
 def test_a_full_disk_is_told_before_the_first_case_or_stops_the_study_whole(
         small_disk, fmu_path, capsys):
     # Series of 200 cases need far more than 1 MiB: refused before any case.

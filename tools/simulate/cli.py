@@ -25,6 +25,7 @@ import traceback
 from pathlib import Path
 
 from . import journal
+from .result_files import temporary_beside
 from .settings import DEFAULT_INPUTS, OptionError, StudyError, build_experiment, parse_start_values
 from .unit_run import UnitRefusal
 
@@ -44,6 +45,10 @@ STUDY_OPTIONS = ("samples", "seed", "workers", "scheduler", "tls_ca_file", "tls_
 # journal when none is given.
 DEFINING_OPTIONS = ("start_values", "stop_time", "output_interval", "inputs", "vary", "cases",
                     "samples", "seed", "keep_series")
+# The longest text of a number in a results file, with its comma.
+NUMBER_BYTES = 25
+# Room for a plot and the files beside the results.
+PLOT_BYTES = 512 * 1024
 
 
 def parse_arguments(argv):
@@ -155,6 +160,29 @@ def study_from_options(arguments, fmu):
     return model_description, table, experiment
 
 
+def results_bytes(experiment, origin):
+    """The most a run's results.csv and results.png take from origin on."""
+    rows = (experiment.stop_time - origin) / experiment.output_interval + 1
+    if experiment.input_profile is not None:  # a step of the inputs is a point of its own
+        rows += len(experiment.input_profile)
+    return int(rows * (1 + len(experiment.recorded)) * NUMBER_BYTES) + PLOT_BYTES
+
+
+def check_writable(output_dir, needed):
+    """A single run's folder, made if missing, that takes a file and has room
+    for its results: told before the run starts."""
+    try:
+        output_dir.mkdir(parents=True, exist_ok=True)
+    except OSError as error:
+        raise OptionError(f"--output-dir: cannot create {output_dir} ({error})") from None
+    try:
+        temporary_beside(output_dir, ".probe").unlink()
+    except OSError as error:
+        raise OptionError(f"output folder {output_dir}: cannot write in it "
+                          f"({error.strerror})") from None
+    journal.check_space(output_dir, needed, "the run needs about {} for its results")
+
+
 def resume_command(arguments, output_dir):
     command = ["./simulate", "--resume", str(output_dir)]
     for option in ("workers", "scheduler", "tls_ca_file", "tls_cert", "tls_key"):
@@ -244,11 +272,7 @@ def run(argv=None):
             fmu = archive_path(arguments)
             model_description, table, experiment = study_from_options(arguments, fmu)
             if table is None:
-                try:
-                    output_dir.mkdir(parents=True, exist_ok=True)
-                except OSError as error:
-                    raise OptionError(f"--output-dir: cannot create {output_dir} "
-                                      f"({error})") from None
+                check_writable(output_dir, results_bytes(experiment, experiment.start_time))
                 from . import single_run
                 return single_run.run_single(fmu, model_description, experiment, output_dir,
                                              arguments.inputs or str(DEFAULT_INPUTS))
