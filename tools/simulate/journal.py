@@ -20,7 +20,8 @@ journal whole, changing nothing.
 
 One study at a time uses a folder: it holds an exclusive lock (flock) on
 .study.lock there, which the kernel releases when the process ends however
-it ends.
+it ends. A single run with checkpoints (checkpoint.py) takes the same lock,
+and writes its checkpoints as this module writes a new journal.
 """
 
 import errno
