@@ -19,6 +19,7 @@ import sys
 import time
 
 import pytest
+from conftest import fill_disk, finish
 
 from simulate import checkpoint, cli
 
@@ -30,14 +31,6 @@ KILLS = 3
 def launch(*arguments):
     return subprocess.Popen([sys.executable, "-m", "simulate", *map(str, arguments)],
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-
-
-def finish(process, timeout=120):
-    try:
-        out, err = process.communicate(timeout=timeout)
-    finally:
-        process.kill()
-    return process.returncode, out, err
 
 
 def kept(folder):
@@ -275,9 +268,7 @@ def test_a_disk_too_small_is_told_before_the_run_and_one_that_fills_stops_it_who
     filler = small_disk / "filler"
     try:
         wait_for_checkpoint(folder, run, 0.1)
-        with contextlib.suppress(OSError), open(filler, "wb", buffering=0) as file:
-            while True:
-                file.write(b"\0" * 4096)
+        fill_disk(filler)
         status, _, err = finish(run)
     finally:
         run.kill()
