@@ -47,20 +47,58 @@ def archives():
     return found
 
 
+def built(name, target):
+    """A file of the build, which the target makes."""
+    path = BUILD / name
+    if not path.is_file():
+        pytest.fail(f"{path} is missing: build the target {target} first")
+    return path
+
+
 @pytest.fixture(scope="session")
 def fmu_path():
-    path = BUILD / "Tarvo_Unit.fmu"
-    if not path.is_file():
-        pytest.fail(f"{path} is missing: build the target fmu first")
-    return path
+    return built("Tarvo_Unit.fmu", "fmu")
+
+
+@pytest.fixture(scope="session")
+def fmi3_fmu_path():
+    return built("Tarvo_Unit-fmi3.fmu", "fmu-fmi3")
+
+
+@pytest.fixture
+def small_disk(tmp_path):
+    """A filesystem of 1 MiB (tmpfs, which needs root)."""
+    mount_point = tmp_path / "disk"
+    mount_point.mkdir()
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs",
+                              str(mount_point)], capture_output=True, text=True)
+    if mounted.returncode != 0:
+        pytest.skip(f"no small filesystem here: {mounted.stderr.strip()}")
+    try:
+        yield mount_point
+    finally:
+        subprocess.run(["umount", "-l", str(mount_point)], check=False)
+
+
+def finish(process, timeout=300):
+    """Waits for a process started apart; its status and output."""
+    try:
+        out, err = process.communicate(timeout=timeout)
+    finally:
+        process.kill()
+    return process.returncode, out, err
+
+
+def fill_disk(path):
+    """Writes zeros to a new file at path until its disk is full."""
+    with contextlib.suppress(OSError), open(path, "wb", buffering=0) as file:
+        while True:
+            file.write(b"\0" * 4096)
 
 
 @pytest.fixture(scope="session")
 def trace_tool():
-    path = BUILD / "tools" / "trace" / "trace"
-    if not path.is_file():
-        pytest.fail(f"{path} is missing: build the target tarvo_trace first")
-    return path
+    return built("tools/trace/trace", "tarvo_trace")
 
 
 @pytest.fixture(scope="session")
@@ -125,10 +163,7 @@ def binary_of(unpacked_dir):
 
 @pytest.fixture(scope="session")
 def recording_fmu():
-    path = BUILD / "Tarvo_Unit.recording.fmu"
-    if not path.is_file():
-        pytest.fail(f"{path} is missing: build the target recording_fmu first")
-    return path
+    return built("Tarvo_Unit.recording.fmu", "recording_fmu")
 
 
 @pytest.fixture

@@ -1,9 +1,11 @@
 """./simulate's single runs: a short run writes the CSV and the plot; bad
 options and input files end with a message, status 2 and no result files; a
-run of years says so up front and Ctrl-C ends it; an unexpected failure is
-one line, with its traceback under --verbose."""
+folder without room for the results or that cannot be written is told
+before the run; a run of years says so up front and Ctrl-C ends it; an
+unexpected failure is one line, with its traceback under --verbose."""
 
 import csv
+import re
 import signal
 import subprocess
 import sys
@@ -93,6 +95,20 @@ def test_bad_options_leave_no_result_files(case, fmu_path, tmp_path, capsys):
     assert error.startswith("simulate: error: ") and message in error, error
     assert sorted(p.name for p in output_dir.iterdir()) == ["results.csv"]
     assert (output_dir / "results.csv").read_text() == "earlier run\n"
+
+
+def test_a_folder_that_cannot_take_the_results_is_told_before_the_run(small_disk, fmu_path,
+                                                                     capsys):
+    # 20,001 rows need far more than the 1 MiB of this disk.
+    folder = small_disk / "out"
+    assert run_tool(fmu_path, folder, "--stop-time", 20) == 2
+    assert re.fullmatch(rf"simulate: error: output folder {folder}: \d+\.\d MB free, the run "
+                        r"needs about \d+\.\d MB for its results\n", capsys.readouterr().err)
+    assert list(folder.iterdir()) == []
+    subprocess.run(["mount", "-o", "remount,ro", str(small_disk)], check=True)
+    assert run_tool(fmu_path, folder) == 2
+    assert capsys.readouterr().err == (f"simulate: error: output folder {folder}: cannot write "
+                                       "in it (Read-only file system)\n")
 
 
 def test_a_run_of_years_says_so_and_ctrl_c_ends_it_with_one_line(fmu_path, tmp_path):

@@ -1,7 +1,7 @@
 """Studies on a local cluster of two workers: a grid, a case table and a
 seeded sample give their rows in case order with the values asked for, the
-same bits as single runs, a refused case among good ones, and bad options
-that end before any case runs."""
+same bits as single runs and on the FMI 3.0 archive, a refused case among
+good ones, and bad options that end before any case runs."""
 
 import csv
 import math
@@ -65,6 +65,17 @@ def test_grid_in_case_order_with_the_bits_of_single_runs(fmu_path, tmp_path, cap
                 == (single / "results.csv").read_bytes())
     # Different cases, different results: the values reached the unit.
     assert rows[0]["channelA.out[1]"] != rows[2]["channelA.out[1]"]
+
+    # The FMI 3.0 archive, whose arrays hold these outputs and pose.offset:
+    # the same rows and series.
+    fmi3 = tmp_path / "fmi3"
+    assert run_tool(fmu_path.with_name("Tarvo_Unit-fmi3.fmu"), fmi3, "--workers", 2,
+                    "--keep-series", "--vary", "level.capacity=10,1000", "--vary",
+                    "channelA.input=-1:1:3", "pose.offset[0]=0.25") == 0
+    assert [{**row, "wall_s": ""} for row in read_rows(fmi3 / "sweep.csv")] == \
+        [{**row, "wall_s": ""} for row in rows]
+    for series in (study / "cases").iterdir():
+        assert (fmi3 / "cases" / series.name).read_bytes() == series.read_bytes()
 
 
 def test_case_table_and_a_case_the_unit_refuses(fmu_path, tmp_path, capsys):

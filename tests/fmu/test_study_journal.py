@@ -6,7 +6,6 @@ two studies in one folder, and a resume with other options or another
 archive. Every final sweep.csv equals an uninterrupted study's in every
 column but wall_s, no finished case is lost and none runs twice."""
 
-import contextlib
 import errno
 import os
 import random
@@ -17,7 +16,7 @@ import sys
 import time
 
 import pytest
-from conftest import Cluster, read_rows
+from conftest import Cluster, fill_disk, finish, read_rows
 
 from simulate import cli, journal
 
@@ -53,14 +52,6 @@ def launch(fmu_path, *arguments):
     return subprocess.Popen([sys.executable, "-m", "simulate", "--fmu", str(fmu_path),
                              *arguments], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                             text=True)
-
-
-def finish(process, timeout=300):
-    try:
-        out, err = process.communicate(timeout=timeout)
-    finally:
-        process.kill()
-    return process.returncode, out, err
 
 
 def journalled(folder):
@@ -348,21 +339,6 @@ def test_a_failed_write_stops_the_study_and_keeps_the_journal_whole(
     assert read_rows(folder / "sweep.csv") == rows
 
 
-@pytest.fixture
-def small_disk(tmp_path):
-    """A filesystem of 1 MiB (tmpfs, which needs root)."""
-    mount_point = tmp_path / "disk"
-    mount_point.mkdir()
-    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs",
-                              str(mount_point)], capture_output=True, text=True)
-    if mounted.returncode != 0:
-        pytest.skip(f"no small filesystem here: {mounted.stderr.strip()}")
-    try:
-        yield mount_point
-    finally:
-        subprocess.run(["umount", "-l", str(mount_point)], check=False)
-
-
 def test_a_full_disk_is_told_before_the_first_case_or_stops_the_study_whole(
         small_disk, fmu_path, capsys):
     # Series of 200 cases need far more than 1 MiB: refused before any case.
@@ -386,9 +362,7 @@ def test_a_full_disk_is_told_before_the_first_case_or_stops_the_study_whole(
     filler = small_disk / "filler"
     try:
         wait_for_lines(folder, study, 1)
-        with contextlib.suppress(OSError), open(filler, "wb", buffering=0) as file:
-            while True:
-                file.write(b"\0" * 4096)
+        fill_disk(filler)
         status, _, err = finish(study)
     finally:
         study.kill()

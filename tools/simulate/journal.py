@@ -20,7 +20,8 @@ journal whole, changing nothing.
 
 One study at a time uses a folder: it holds an exclusive lock (flock) on
 .study.lock there, which the kernel releases when the process ends however
-it ends.
+it ends. A single run with checkpoints (checkpoint.py) takes the same lock,
+and writes its checkpoints as this module writes a new journal.
 """
 
 import errno
@@ -87,8 +88,8 @@ def file_sha256(path):
     return digest.hexdigest()
 
 
-def study_definition(archive_sha256, experiment, table, keep_series):
-    """What makes a study's results what they are, as plain JSON values
+def experiment_definition(archive_sha256, experiment):
+    """What makes a run's results what they are, as plain JSON values
     (numbers as the doubles they are: JSON keeps repr's shortest text)."""
     profile = experiment.input_profile
     return {
@@ -102,31 +103,43 @@ def study_definition(archive_sha256, experiment, table, keep_series):
             "rows": [[float(value) for value in row] for row in profile.tolist()]},
         "inputs": list(experiment.inputs),
         "outputs": list(experiment.outputs),
+    }
+
+
+def study_definition(archive_sha256, experiment, table, keep_series):
+    """What makes a study's results what they are: its experiment and cases."""
+    return {
+        **experiment_definition(archive_sha256, experiment),
         "varied": list(table.names),
         "cases": [[float(value) for value in row] for row in table.rows],
         "keep_series": bool(keep_series),
     }
 
 
-def study_of(definition):
-    """The case table and experiment of a journal's definition: the same
-    values, bit for bit, as the options that made it gave."""
+def experiment_of(definition):
+    """The experiment of a definition: the same values, bit for bit, as the
+    options that made it gave."""
     import numpy as np
 
-    from .cases import CaseTable
     from .unit_run import Experiment
 
     profile = definition["input_profile"]
     if profile is not None:
         profile = np.array([tuple(row) for row in profile["rows"]],
                            dtype=[(name, np.float64) for name in profile["columns"]])
-    experiment = Experiment(
+    return Experiment(
         start_time=definition["start_time"], stop_time=definition["stop_time"],
         output_interval=definition["output_interval"],
         start_values=dict(definition["start_values"]), input_profile=profile,
         inputs=list(definition["inputs"]), outputs=list(definition["outputs"]))
+
+
+def study_of(definition):
+    """The case table and experiment of a journal's definition."""
+    from .cases import CaseTable
+
     return CaseTable(list(definition["varied"]), [tuple(row) for row in definition["cases"]]), \
-        experiment
+        experiment_of(definition)
 
 
 # What each part of a definition is called on the command line, for the
@@ -229,10 +242,34 @@ def write_all(descriptor, data):
         view = view[os.write(descriptor, view):]
 
 
-class FolderLock:
-    """The folder's study lock, held until released or the process ends."""
+def replace_synced(path, data):
+    """Puts data at path whole or not at all: written beside it under a
+    temporary name, synced, renamed over it and the rename synced. A stop at
+    any moment leaves the earlier file or the new one, and at most a
+    temporary file that the folder's next lock holder removes."""
+    path = Path(path)
+    descriptor, name = tempfile.mkstemp(prefix=TEMPORARY_PREFIX, suffix=path.suffix,
+                                        dir=path.parent)
+    try:
+        os.fchmod(descriptor, 0o666 & ~current_umask())
+        write_all(descriptor, data)
+        os.fsync(descriptor)
+        os.close(descriptor)
+        descriptor = None
+        os.replace(name, path)
+        fsync_folder(path.parent)
+    finally:
+        if descriptor is not None:
+            os.close(descriptor)
+        Path(name).unlink(missing_ok=True)
 
-    def __init__(self, folder):
+
+class FolderLock:
+    """The folder's lock, held by a study or a run with checkpoints until
+    released or the process ends. The lock file names the holder: its
+    process id and what it is."""
+
+    def __init__(self, folder, holder="study"):
         self.folder = Path(folder)
         path = self.folder / LOCK_NAME
         try:
@@ -243,13 +280,15 @@ class FolderLock:
         try:
             fcntl.flock(self.descriptor, fcntl.LOCK_EX | fcntl.LOCK_NB)
         except BlockingIOError:
-            holder = os.read(self.descriptor, 32).decode(errors="replace").strip()
+            process, _, other = os.read(self.descriptor, 64).decode(errors="replace").partition(
+                " ")
             os.close(self.descriptor)
-            raise OptionError(f"output folder {self.folder} is in use by another study"
-                              + (f" (process {holder})" if holder else "")
+            raise OptionError(f"output folder {self.folder} is in use by another "
+                              f"{other.strip() or 'study'}"
+                              + (f" (process {process.strip()})" if process.strip() else "")
                               + "; wait for it to end or choose another --output-dir") from None
         os.ftruncate(self.descriptor, 0)
-        os.write(self.descriptor, f"{os.getpid()}\n".encode())
+        os.write(self.descriptor, f"{os.getpid()} {holder}\n".encode())
         for pattern in (f"{TEMPORARY_PREFIX}*", f"{TEMPORARY_PREFIX}*/{TEMPORARY_PREFIX}*"):
             for stale in self.folder.glob(pattern):
                 if stale.is_file():
@@ -281,27 +320,14 @@ class Journal:
 
     @classmethod
     def create(cls, folder, header):
-        """A new journal holding only the header, in place of any earlier one:
-        written beside it, synced, then renamed."""
+        """A new journal holding only the header, in place of any earlier one."""
         folder = Path(folder)
-        descriptor, name = tempfile.mkstemp(prefix=TEMPORARY_PREFIX, suffix=".journal",
-                                            dir=folder)
+        line = encode_line(header)
         try:
-            os.fchmod(descriptor, 0o666 & ~current_umask())
-            line = encode_line(header)
-            write_all(descriptor, line)
-            os.fsync(descriptor)
-            os.close(descriptor)
-            descriptor = None
-            os.replace(name, folder / JOURNAL_NAME)
-            fsync_folder(folder)
+            replace_synced(folder / JOURNAL_NAME, line)
         except OSError as error:
             raise OptionError(f"output folder {folder}: cannot write the journal "
                               f"({error.strerror})") from None
-        finally:
-            if descriptor is not None:
-                os.close(descriptor)
-            Path(name).unlink(missing_ok=True)
         return cls(folder / JOURNAL_NAME, JournalState(header, {}, len(line)))
 
     def append(self, numbered_results):
@@ -348,13 +374,13 @@ def space_needed(case_count, outputs, series_bytes):
     return case_count * (2 * row + series_bytes) + 512 * 1024
 
 
-def check_space(folder, needed):
-    """Refuses a study that would fill the disk before its first case."""
+def check_space(folder, needed, what="the study needs about {} (its journal and result files)"):
+    """Refuses a study or run that would fill the disk before it starts."""
     try:
         status = os.statvfs(folder)
     except OSError:
         return
     free = status.f_bavail * status.f_frsize
     if free < needed:
-        raise OptionError(f"output folder {folder}: {free / 1e6:.1f} MB free, the study needs "
-                          f"about {needed / 1e6:.1f} MB (its journal and result files)")
+        raise OptionError(f"output folder {folder}: {free / 1e6:.1f} MB free, "
+                          + what.format(f"{needed / 1e6:.1f} MB"))

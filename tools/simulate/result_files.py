@@ -6,16 +6,42 @@ import csv
 import os
 import shutil
 import tempfile
+import zlib
 from pathlib import Path
 
 
+class CsvLines:
+    """The lines of a results CSV file, written to a binary file: a header of
+    column names, then one row of numbers per communication point. Counts
+    the bytes written and their CRC-32, going on from a length and CRC
+    given (a checkpoint records them)."""
+
+    def __init__(self, file, length=0, crc=0):
+        self.file = file
+        self.length = length
+        self.crc = crc
+        self.writer = csv.writer(self)
+
+    def write(self, text):
+        data = text.encode("utf-8")
+        self.file.write(data)
+        self.length += len(data)
+        self.crc = zlib.crc32(data, self.crc)
+
+    def header(self, columns):
+        self.writer.writerow(columns)
+
+    def row(self, values):
+        # repr gives the shortest text that reads back as the same double.
+        self.writer.writerow([repr(float(value)) for value in values])
+
+
 def write_results_csv(path, result, columns):
-    with open(path, "w", newline="", encoding="utf-8") as file:
-        writer = csv.writer(file)
-        writer.writerow(columns)
+    with open(path, "wb") as file:
+        lines = CsvLines(file)
+        lines.header(columns)
         for row in result:
-            # repr gives the shortest text that reads back as the same double.
-            writer.writerow([repr(float(row[column])) for column in columns])
+            lines.row(row[column] for column in columns)
 
 
 def number_text(value):

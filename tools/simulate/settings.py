@@ -10,7 +10,7 @@ import csv
 import math
 from pathlib import Path
 
-from .unit_run import Experiment
+from .unit_run import Experiment, element_names
 
 DEFAULT_INPUTS = Path(__file__).resolve().parent / "default_inputs.csv"
 
@@ -34,7 +34,8 @@ def parse_number(text, what):
 
 
 def variables_by_name(model_description):
-    return {variable.name: variable for variable in model_description.modelVariables}
+    """{name: variable} of every value, an array's elements by their own names."""
+    return {name: variable for name, (variable, _) in element_names(model_description).items()}
 
 
 def article(word):
@@ -159,9 +160,9 @@ def build_experiment(model_description, arguments, start_values, held=()):
         input_profile = recfunctions.repack_fields(input_profile[["time"] + driven])
     else:
         input_profile = None
+    variables = variables_by_name(model_description)
     return Experiment(
         start_time=start_time, stop_time=stop_time, output_interval=interval,
         start_values=start_values, input_profile=input_profile,
-        inputs=[v.name for v in model_description.modelVariables if v.causality == "input"],
-        outputs=[v.name for v in model_description.modelVariables
-                 if v.causality == "output"])
+        inputs=[name for name, v in variables.items() if v.causality == "input"],
+        outputs=[name for name, v in variables.items() if v.causality == "output"])
