@@ -5,6 +5,7 @@ good ones, and bad options that end before any case runs."""
 
 import csv
 import math
+import re
 import signal
 import subprocess
 import sys
@@ -179,13 +180,15 @@ def test_ctrl_c_stops_a_study_saying_what_it_kept_and_resume_finishes_it(fmu_pat
     output_dir = tmp_path / "out"
     tool = [sys.executable, "-m", "simulate", "--fmu", str(fmu_path),
             "--output-dir", str(output_dir)]
+    # Cases long enough that the interrupt lands before the last one.
     study = subprocess.Popen(tool + ["--workers", "1", "--vary", "level.capacity=1:100:50",
-                                     "--stop-time", "0.2"],
+                                     "--stop-time", "1"],
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     try:
-        # The bar reaches the pipe in pieces ending in carriage returns.
+        # The bar reaches the pipe in pieces ending in carriage returns, and
+        # may pass over a count: wait for any case to be finished.
         progress = b""
-        while b"1/50 cases" not in progress and study.poll() is None:
+        while not re.search(rb"\b[1-9][0-9]*/50 cases", progress) and study.poll() is None:
             progress += study.stderr.read1(4096)
         study.send_signal(signal.SIGINT)
         began = time.monotonic()
