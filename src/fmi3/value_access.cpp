@@ -68,15 +68,8 @@ FMI3_Export fmi3Status fmi3GetFloat64(fmi3Instance instance,
             values[next++] = i->model.state.currentTime;
             continue;
         }
-        const runtime::ArrayedReference& r = runtime::kModelArrays.references[vr];
-        if (r.kind == runtime::ReferenceKind::array) {
-            const runtime::ArrayVariable& array = runtime::kModelArrays.arrays[r.array];
-            for (uint32_t e = 0; e < array.elementCount; ++e) {
-                values[next++] = runtime::valueAt(i->model, array.elements[e]);
-            }
-        } else {
-            values[next++] = runtime::valueAt(i->model, vr);
-        }
+        runtime::forEachElement(
+            vr, [&](uint32_t element) { values[next++] = runtime::valueAt(i->model, element); });
     }
     return fmi3OK;
 }
@@ -102,16 +95,9 @@ FMI3_Export fmi3Status fmi3SetFloat64(fmi3Instance instance,
     }
     size_t next = 0;
     for (size_t k = 0; k < nValueReferences; ++k) {
-        const fmi3ValueReference vr = valueReferences[k];
-        const runtime::ArrayedReference& r = runtime::kModelArrays.references[vr];
-        if (r.kind == runtime::ReferenceKind::array) {
-            const runtime::ArrayVariable& array = runtime::kModelArrays.arrays[r.array];
-            for (uint32_t e = 0; e < array.elementCount; ++e) {
-                runtime::setValue(i->model, array.elements[e], values[next++]);
-            }
-        } else {
-            runtime::setValue(i->model, vr, values[next++]);
-        }
+        runtime::forEachElement(valueReferences[k], [&](uint32_t element) {
+            runtime::setValue(i->model, element, values[next++]);
+        });
     }
     return fmi3OK;
 }

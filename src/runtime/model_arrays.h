@@ -218,6 +218,21 @@ constexpr uint32_t valueCountOf(uint32_t reference) {
     return 0;
 }
 
+// Calls visit with each value reference of the model data that a scalar's
+// or an array's reference stands for, in order. Not for the clock.
+template <class Visit>
+void forEachElement(uint32_t reference, Visit visit) {
+    const ArrayedReference& r = kModelArrays.references[reference];
+    if (r.kind != ReferenceKind::array) {
+        visit(reference);
+        return;
+    }
+    const ArrayVariable& array = kModelArrays.arrays[r.array];
+    for (uint32_t e = 0; e < array.elementCount; ++e) {
+        visit(array.elements[e]);
+    }
+}
+
 }  // namespace tarvo::runtime
 
 #endif  // TARVO_RUNTIME_MODEL_ARRAYS_H
