@@ -40,6 +40,20 @@ const char* reasonOf(StateBytesCheck check) {
     return "";
 }
 
+// Puts state into the FMU state at FMUState: the one there, or a new one
+// when it is null. False when no memory is left for a new one; the handle
+// then stays null.
+bool keepState(fmi3FMUState* FMUState, const ModelState& state) {
+    if (*FMUState == nullptr) {
+        *FMUState = std::calloc(1, sizeof(ModelState));
+        if (*FMUState == nullptr) {
+            return false;
+        }
+    }
+    std::memcpy(*FMUState, &state, sizeof state);
+    return true;
+}
+
 }  // namespace
 
 }  // namespace tarvo::fmi3
@@ -57,14 +71,10 @@ FMI3_Export fmi3Status fmi3GetFMUState(fmi3Instance instance, fmi3FMUState* FMUS
     if (i == nullptr || FMUState == nullptr) {
         return fmi3Error;
     }
-    if (*FMUState == nullptr) {
-        *FMUState = std::calloc(1, sizeof(ModelState));
-        if (*FMUState == nullptr) {
-            fmi3::logMessage(i->host, fmi3Error, fmi3::kSnapshotAllocationFailed);
-            return fmi3Error;
-        }
+    if (!fmi3::keepState(FMUState, i->model.state)) {
+        fmi3::logMessage(i->host, fmi3Error, fmi3::kSnapshotAllocationFailed);
+        return fmi3Error;
     }
-    std::memcpy(*FMUState, &i->model.state, sizeof(ModelState));
     return fmi3OK;
 }
 
@@ -156,15 +166,11 @@ FMI3_Export fmi3Status fmi3DeserializeFMUState(fmi3Instance instance,
                          fmi3::reasonOf(check));
         return fmi3Error;
     }
-    if (*FMUState == nullptr) {
-        *FMUState = std::calloc(1, sizeof(ModelState));
-        if (*FMUState == nullptr) {
-            fmi3::logMessage(i->host, fmi3Error,
-                             "fmi3DeserializeFMUState: Out of memory for the FMU state.");
-            return fmi3Error;
-        }
+    if (!fmi3::keepState(FMUState, read)) {
+        fmi3::logMessage(i->host, fmi3Error,
+                         "fmi3DeserializeFMUState: Out of memory for the FMU state.");
+        return fmi3Error;
     }
-    std::memcpy(*FMUState, &read, sizeof read);
     return fmi3OK;
 }
 
